@@ -1,0 +1,39 @@
+#pragma once
+
+#include "command_line.h"
+
+#include <QString>
+
+class QWidget;
+
+namespace tagswap {
+
+// The icon of a message box; the values are the ones the message styles always had.
+enum class MsgBoxStyle { Critical = 16, Exclamation = 48, Information = 64 };
+
+// A program to start and leave running on its own.
+struct ProgramLaunch {
+    QString program;          // a path, or a bare name looked up on the search path
+    CommandLine arguments;    // handed over unchanged
+    QString workingDirectory; // empty: the current one
+};
+
+// What the windows ask of the desktop: the one place tests replace.
+class Platform {
+public:
+    virtual ~Platform() = default;
+
+    // Modal, one OK button; returns when the player has dismissed it.
+    virtual void messageBox(QWidget *owner, const QString &text, MsgBoxStyle style,
+                            const QString &title) = 0;
+    // Starts the program without waiting for it. False and the reason when
+    // it could not be started at all.
+    virtual bool startProgram(const ProgramLaunch &launch, QString *error) = 0;
+    // Ends Tagswap; nothing of the program runs after the event that called it.
+    virtual void endProgram() = 0;
+};
+
+// Message texts are lines joined by CR LF pairs with no line end after the last.
+QString joinLines(std::initializer_list<QString> lines);
+
+} // namespace tagswap

@@ -1,0 +1,13 @@
+#pragma once
+
+#include "platform.h"
+
+namespace tagswap {
+
+// Starts a program detached from Tagswap, with its arguments as raw bytes and
+// without a shell. Reports whether the program itself could be executed:
+// a missing file or a missing working directory is an error, what the
+// program does once it runs is its own affair.
+bool spawnDetached(const ProgramLaunch &launch, QString *error);
+
+} // namespace tagswap

@@ -1,0 +1,15 @@
+#pragma once
+
+#include "platform.h"
+
+namespace tagswap {
+
+class QtPlatform final : public Platform {
+public:
+    void messageBox(QWidget *owner, const QString &text, MsgBoxStyle style,
+                    const QString &title) override;
+    bool startProgram(const ProgramLaunch &launch, QString *error) override;
+    void endProgram() override;
+};
+
+} // namespace tagswap

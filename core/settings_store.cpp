@@ -1,0 +1,78 @@
+#include "settings_store.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSettings>
+
+namespace tagswap {
+
+namespace {
+
+#ifdef Q_OS_WIN
+// Values written by the original Windows build live here; keeping the key
+// carries a player's game directory over.
+std::unique_ptr<QSettings> openStore()
+{
+    return std::make_unique<QSettings>(
+        QStringLiteral("HKEY_CURRENT_USER\\Software\\VB and VBA Program Settings\\")
+            + settings::application.toString(),
+        QSettings::NativeFormat);
+}
+#else
+std::unique_ptr<QSettings> openStore()
+{
+    const QString app = settings::application.toString();
+    return std::make_unique<QSettings>(QSettings::IniFormat, QSettings::UserScope, app, app);
+}
+#endif
+
+QString groupedKey(QStringView key)
+{
+    return settings::section.toString() + u'/' + key.toString();
+}
+
+// QSettings only says that a write failed; try the file ourselves to learn why.
+QString reasonWriteFailed(const QString &path)
+{
+    const QFileInfo info(path);
+    if (info.isDir())
+        return QObject::tr("%1 is a folder.").arg(QDir::toNativeSeparators(path));
+    if (!QDir().mkpath(info.absolutePath()))
+        return QObject::tr("The folder %1 cannot be created.")
+            .arg(QDir::toNativeSeparators(info.absolutePath()));
+    QFile probe(path);
+    if (!probe.open(QIODevice::Append))
+        return probe.errorString();
+    return QObject::tr("%1 cannot be written.").arg(QDir::toNativeSeparators(path));
+}
+
+} // namespace
+
+QString SettingsStore::read(QStringView key)
+{
+    const QVariant value = openStore()->value(groupedKey(key));
+    // A hand-edited line such as "a, b" comes back as a list; it is still text to us.
+    if (value.userType() == QMetaType::QStringList)
+        return value.toStringList().join(QStringLiteral(", "));
+    return value.canConvert<QString>() ? value.toString() : QString();
+}
+
+bool SettingsStore::save(QStringView key, const QString &value, QString *error)
+{
+    auto store = openStore();
+    store->setValue(groupedKey(key), value);
+    store->sync();
+    if (store->status() == QSettings::NoError)
+        return true;
+    if (error)
+        *error = reasonWriteFailed(store->fileName());
+    return false;
+}
+
+QString SettingsStore::location()
+{
+    return openStore()->fileName();
+}
+
+} // namespace tagswap

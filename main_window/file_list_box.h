@@ -1,0 +1,27 @@
+#pragma once
+
+#include <QListWidget>
+
+namespace tagswap {
+
+// Lists the files of one folder that match a pattern, by name only, in natural
+// order ("spray2" before "spray10"), ignoring letter case. The folder is fixed
+// when the list is made; refresh() reads it again.
+class FileListBox : public QListWidget {
+    Q_OBJECT
+public:
+    FileListBox(const QString &directory, const QString &pattern, QWidget *parent = nullptr);
+
+    // The selected file's name without folder; "" when nothing is selected.
+    QString fileName() const;
+    // Reads the folder again. A selected file that is still there stays selected.
+    void refresh();
+
+private:
+    QStringList matchingNames() const;
+
+    QString m_directory;
+    QString m_pattern;
+};
+
+} // namespace tagswap

@@ -1,0 +1,285 @@
+#include "frm_main.h"
+
+#include "classic_font.h"
+#include "file_list_box.h"
+#include "file_replace.h"
+#include "frm_settings.h"
+#include "line_reader.h"
+#include "platform.h"
+#include "settings_store.h"
+#include "twips.h"
+
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QDir>
+#include <QKeyEvent>
+#include <QPushButton>
+
+namespace tagswap {
+
+namespace {
+
+const QString sep = QDir::separator();
+
+QString firstRunNotice()
+{
+    return joinLines({
+        QStringLiteral("This appears to be your first time running Tagswap."),
+        QStringLiteral("It is very important that you click on \"Settings\" to set information "
+                       "needed for this program to operate as intended."),
+        QString(),
+        QStringLiteral("If you ever run across a bug, please check \"About\" to make sure I don't "
+                       "know about it, and to get my e-mail address. If it's not mentioned in "
+                       "there, please e-mail me about it. The same thing goes for if you have an "
+                       "idea for this program that you think I should use."),
+        QStringLiteral("Please note that you must NOT go into the \"Player Customize\" menu in "
+                       "Half-Life. Doing that will overwrite the color spray."),
+        QString(),
+        QStringLiteral("This message will only appear once."),
+    });
+}
+
+QString helpText()
+{
+    return joinLines({
+        QStringLiteral("I think this is a fairly easy to use this program, but I'll go through all "
+                       "the steps of setting up a color spraypaint for Team Fortress."),
+        QString(),
+        QStringLiteral("Put all the color spraypaint files in the same directory as the Tagswap "
+                       "program file. Rename them all to something which will let you know what "
+                       "is what (e.g. instead of having your spray of your grandmother's portrait "
+                       "named \"pldecal.wad\" you could name it \"grandmother.wad\")."),
+        QStringLiteral("Next, make sure you have gone into \"Settings\" and set your correct "
+                       "Half-Life base directory."),
+        QStringLiteral("If you added more sprays to the Tagswap directory after you started "
+                       "Tagswap, hit \"Refresh\""),
+        QStringLiteral("Choose the spray you want to use from the list, and then simply hit "
+                       "\"Change\""),
+        QString(),
+        QStringLiteral("That's all there is to it. Detailed information on having Tagswap run "
+                       "Half-Life upon exit is in the readme.txt (available through the "
+                       "\"About\" button)."),
+    });
+}
+
+// The read-me viewer: Notepad where there is one, the desktop's choice elsewhere.
+ProgramLaunch readmeViewer()
+{
+#ifdef Q_OS_WIN
+    const QString viewer = QStringLiteral("notepad.exe");
+#else
+    const QString viewer = QStringLiteral("xdg-open");
+#endif
+    return {viewer, CommandLine::fromWords({QStringLiteral("readme.txt")}), QString()};
+}
+
+QPushButton *makeButton(const QString &caption, QWidget *parent)
+{
+    auto *button = new QPushButton(caption, parent);
+    // Enter presses the focused button, as it does on the classic desktop.
+    button->setAutoDefault(true);
+    return button;
+}
+
+// The list and the mod box sit on the button-face colour.
+void useButtonFaceBackground(QWidget *widget)
+{
+    QPalette palette = widget->palette();
+    palette.setColor(QPalette::Base, palette.color(QPalette::Button));
+    widget->setPalette(palette);
+}
+
+} // namespace
+
+frmMain::frmMain(Platform &platform, CommandLine commandLine, QWidget *parent)
+    : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint
+                          | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint
+                          | Qt::WindowCloseButtonHint),
+      m_platform(platform), m_commandLine(std::move(commandLine))
+{
+    setObjectName(QStringLiteral("frmMain"));
+    setWindowTitle(QStringLiteral("Tagswap Beta"));
+    setFont(classicFont());
+    createControls();
+    placeControls();
+    connectControls();
+}
+
+void frmMain::createControls()
+{
+    // The spray list reads the working directory now, as the window is made.
+    flbFiles = new FileListBox(QDir::currentPath(), QStringLiteral("*.wad"), this);
+    cmdChange = makeButton(QStringLiteral("Change"), this);
+    cmdSettings = makeButton(QStringLiteral("Settings"), this);
+    cmdAbout = makeButton(QStringLiteral("About"), this);
+    cmdHelp = makeButton(QStringLiteral("Help"), this);
+    cmdExit = makeButton(QStringLiteral("Exit"), this);
+    cmbMod = new QComboBox(this);
+    cmdRefresh = makeButton(QStringLiteral("Refresh"), this);
+
+    cmdChange->setDefault(true);
+    cmdChange->setFont(classicFont(true));
+    useButtonFaceBackground(flbFiles);
+    useButtonFaceBackground(cmbMod);
+}
+
+void frmMain::placeControls()
+{
+    struct Placement {
+        QWidget *control;
+        const char *name;
+        TwipsRect rect;
+    };
+    // In tab order.
+    const Placement placements[] = {
+        {flbFiles, "flbFiles", {120, 120, 1815, 3210}},
+        {cmdChange, "cmdChange", {2040, 120, 975, 495}},
+        {cmdSettings, "cmdSettings", {2040, 1560, 975, 315}},
+        {cmdAbout, "cmdAbout", {2040, 2040, 975, 315}},
+        {cmdHelp, "cmdHelp", {2040, 2520, 975, 315}},
+        {cmdExit, "cmdExit", {2040, 3000, 975, 315}},
+        {cmbMod, "cmbMod", {2040, 1020, 975, 315}},
+        {cmdRefresh, "cmdRefresh", {2040, 660, 975, 315}},
+    };
+    QWidget *previous = nullptr;
+    for (const Placement &p : placements) {
+        p.control->setObjectName(QLatin1StringView(p.name));
+        p.control->setGeometry(p.rect.toPixels());
+        if (previous)
+            setTabOrder(previous, p.control);
+        previous = p.control;
+    }
+    setFixedSize(twipsToPixels(3135), twipsToPixels(3465));
+    flbFiles->setFocus(Qt::OtherFocusReason);
+}
+
+void frmMain::connectControls()
+{
+    connect(cmdChange, &QPushButton::clicked, this, &frmMain::cmdChange_Click);
+    connect(cmdExit, &QPushButton::clicked, this, &frmMain::cmdExit_Click);
+    connect(cmdHelp, &QPushButton::clicked, this, &frmMain::cmdHelp_Click);
+    connect(cmdAbout, &QPushButton::clicked, this, &frmMain::cmdAbout_Click);
+    connect(cmdRefresh, &QPushButton::clicked, this, &frmMain::cmdRefresh_Click);
+    connect(cmdSettings, &QPushButton::clicked, this, &frmMain::cmdSettings_Click);
+}
+
+QWidget *frmMain::messageOwner()
+{
+    // Before the window is shown a box owned by it would have nothing to sit on.
+    return isVisible() ? this : nullptr;
+}
+
+void frmMain::Form_Load()
+{
+    fillModList();
+    if (SettingsStore::read(settings::BeenRun) == u"True")
+        return;
+    showFirstRunNotice();
+}
+
+void frmMain::fillModList()
+{
+    const std::optional<QStringList> mods = readTextLines(QStringLiteral("mods.txt"));
+    if (mods)
+        cmbMod->addItems(*mods);
+    else
+        cmbMod->addItem(QStringLiteral("valve"));
+    if (cmbMod->count() > 0)
+        cmbMod->setCurrentIndex(0);
+}
+
+void frmMain::showFirstRunNotice()
+{
+    m_platform.messageBox(messageOwner(), firstRunNotice(), MsgBoxStyle::Information,
+                          QStringLiteral("Information"));
+    // Not saved means the notice comes again next time, which is all a failure costs.
+    SettingsStore::save(settings::BeenRun, QStringLiteral("True"));
+}
+
+void frmMain::cmdChange_Click()
+{
+    if (flbFiles->fileName().isEmpty()) {
+        m_platform.messageBox(this, QStringLiteral("Please choose a spraypaint."),
+                              MsgBoxStyle::Exclamation, QStringLiteral("Tagswap"));
+        return;
+    }
+    // A bare name: the working directory, which is the folder the list shows.
+    const QString source = flbFiles->fileName();
+    const QString destination = SettingsStore::read(settings::HLDir) + sep + cmbMod->currentText()
+        + sep + QStringLiteral("pldecal.wad");
+    QString reason;
+    if (replaceWithCopy(source, destination, &reason))
+        return;
+    m_platform.messageBox(this,
+                          joinLines({tr("Could not copy %1 to %2.").arg(source, destination),
+                                     tr("Reason: %1").arg(reason)}),
+                          MsgBoxStyle::Critical, QStringLiteral("Tagswap"));
+}
+
+void frmMain::cmdExit_Click()
+{
+    close();
+}
+
+void frmMain::closeEvent(QCloseEvent *event)
+{
+    Form_Unload();
+    event->accept();
+}
+
+void frmMain::Form_Unload()
+{
+    if (!m_commandLine.isEmpty())
+        startGame();
+    m_platform.endProgram();
+}
+
+void frmMain::startGame()
+{
+    // Started and left to itself: a game that fails to start is not reported.
+    const ProgramLaunch game{SettingsStore::read(settings::HLDir) + sep + QStringLiteral("hl.exe"),
+                             m_commandLine, SettingsStore::read(settings::HLDir)};
+    m_platform.startProgram(game, nullptr);
+}
+
+void frmMain::cmdHelp_Click()
+{
+    m_platform.messageBox(this, helpText(), MsgBoxStyle::Information, QStringLiteral("Help"));
+}
+
+void frmMain::cmdAbout_Click()
+{
+    QString reason;
+    const ProgramLaunch viewer = readmeViewer();
+    if (m_platform.startProgram(viewer, &reason))
+        return;
+    m_platform.messageBox(this,
+                          joinLines({tr("Could not start %1 to show readme.txt.").arg(viewer.program),
+                                     tr("Reason: %1").arg(reason)}),
+                          MsgBoxStyle::Critical, QStringLiteral("Tagswap"));
+}
+
+void frmMain::cmdRefresh_Click()
+{
+    flbFiles->refresh();
+}
+
+void frmMain::cmdSettings_Click()
+{
+    // Made afresh at every opening, so it always starts from what is stored.
+    frmSettings settings(m_platform, this);
+    settings.Form_Load();
+    settings.exec();
+}
+
+void frmMain::keyPressEvent(QKeyEvent *event)
+{
+    // Enter that no other button took presses Change, the window's default button.
+    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+        cmdChange->click();
+        return;
+    }
+    QWidget::keyPressEvent(event);
+}
+
+} // namespace tagswap
