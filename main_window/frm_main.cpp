@@ -4,6 +4,7 @@
 #include "file_list_box.h"
 #include "file_replace.h"
 #include "frm_settings.h"
+#include "game_paths.h"
 #include "line_reader.h"
 #include "platform.h"
 #include "settings_store.h"
@@ -18,8 +19,6 @@
 namespace tagswap {
 
 namespace {
-
-const QString sep = QDir::separator();
 
 QString firstRunNotice()
 {
@@ -205,8 +204,8 @@ void frmMain::cmdChange_Click()
     }
     // A bare name: the working directory, which is the folder the list shows.
     const QString source = flbFiles->fileName();
-    const QString destination = SettingsStore::read(settings::HLDir) + sep + cmbMod->currentText()
-        + sep + QStringLiteral("pldecal.wad");
+    const QString destination =
+        sprayDestination(SettingsStore::read(settings::HLDir), cmbMod->currentText());
     QString reason;
     if (replaceWithCopy(source, destination, &reason))
         return;
@@ -237,8 +236,8 @@ void frmMain::Form_Unload()
 void frmMain::startGame()
 {
     // Started and left to itself: a game that fails to start is not reported.
-    const ProgramLaunch game{SettingsStore::read(settings::HLDir) + sep + QStringLiteral("hl.exe"),
-                             m_commandLine, SettingsStore::read(settings::HLDir)};
+    const ProgramLaunch game{gameExecutable(SettingsStore::read(settings::HLDir)), m_commandLine,
+                             SettingsStore::read(settings::HLDir)};
     m_platform.startProgram(game, nullptr);
 }
 

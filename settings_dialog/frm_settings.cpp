@@ -2,11 +2,11 @@
 
 #include "classic_font.h"
 #include "file_replace.h"
+#include "game_paths.h"
 #include "platform.h"
 #include "settings_store.h"
 #include "twips.h"
 
-#include <QDir>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -18,8 +18,6 @@
 namespace tagswap {
 
 namespace {
-
-const QString sep = QDir::separator();
 
 QString browseText()
 {
@@ -135,7 +133,7 @@ void frmSettings::cmdOk_Click()
 {
     removeOneTrailingSeparator();
     const QString directory = txtHalfLife->text();
-    if (!isExistingFile(directory + sep + QStringLiteral("hl.exe"))) {
+    if (!isExistingFile(gameExecutable(directory))) {
         rejectDirectory();
         return;
     }
@@ -154,8 +152,9 @@ void frmSettings::cmdOk_Click()
 void frmSettings::removeOneTrailingSeparator()
 {
     const QString text = txtHalfLife->text();
-    if (text.endsWith(sep))
-        txtHalfLife->setText(text.chopped(1));
+    const QString shortened = withoutTrailingSeparator(text);
+    if (shortened != text)
+        txtHalfLife->setText(shortened);
 }
 
 void frmSettings::rejectDirectory()
