@@ -1,0 +1,61 @@
+#pragma once
+
+#include <QByteArray>
+#include <QRgb>
+#include <QSize>
+#include <QString>
+
+#include <array>
+#include <optional>
+
+class QImage;
+
+// Reading and writing spray decal files: a WAD3 file holding exactly one
+// 8-bit paletted texture. Nothing here throws; failures come back as an empty
+// result plus a human-readable message in *error (when error is non-null).
+namespace decal {
+
+inline constexpr int kMaxSide = 256;
+inline constexpr int kSideStep = 16;        // every tool and guide uses multiples of 16
+inline constexpr int kPixelBudget = 12288;  // what Half-Life and Counter-Strike clients accept in practice
+inline constexpr int kMaxNameLength = 15;   // 16 bytes on disk, NUL-terminated
+inline constexpr int kTransparentIndex = 255;
+inline constexpr QRgb kTransparentKey = 0xff0000ffu;  // pure blue in entry 255 marks a colour spray
+
+struct Decal
+{
+    QString name = QStringLiteral("{LOGO");
+    int width = 0;
+    int height = 0;
+    QByteArray pixels;                 // width * height palette indices, row by row from the top
+    std::array<QRgb, 256> palette{};   // alpha is ignored
+
+    // Colour spray: index 255 is transparent and the rest are colours. Otherwise the
+    // game treats it as a one-colour logo whose indices are opacities of entry 255.
+    bool isColourSpray() const { return (palette[255] | 0xff000000u) == kTransparentKey; }
+
+    bool operator==(const Decal &) const = default;
+};
+
+// The complete file. Fails (empty result) unless the sides are multiples of 16 up
+// to 256, pixels matches the size and the name is at most 15 Latin-1 characters.
+QByteArray encode(const Decal &decal, QString *error = nullptr);
+
+// Accepts exactly what the game would load (any entry type or name); rejects
+// anything larger than 1 MiB.
+std::optional<Decal> decode(const QByteArray &bytes, QString *error = nullptr);
+
+// The largest size with sides multiples of 16 (at least 16, at most 256) that keeps
+// roughly the aspect ratio of source and fits in pixelBudget. Small artwork is not
+// blown up beyond rounding to the next step. Invalid if nothing fits.
+QSize fitSize(QSize source, int pixelBudget = kPixelBudget);
+
+// A colour spray from artwork, scaled with fitSize() when needed. Pixels less than
+// half opaque become transparent; the rest map to a fixed colour cube plus greys.
+std::optional<Decal> fromImage(const QImage &image, int pixelBudget = kPixelBudget,
+                               QString *error = nullptr);
+
+// ARGB32 rendering of how the spray looks, before the game's gamma.
+QImage toImage(const Decal &decal);
+
+} // namespace decal
