@@ -9,7 +9,9 @@ namespace {
 
 QString decodeLine(const QByteArray &bytes)
 {
-    QStringDecoder utf8(QStringConverter::Utf8, QStringConverter::Flag::Stateless);
+    // A byte-order mark inside the file is content; only the file's first is skipped.
+    QStringDecoder utf8(QStringConverter::Utf8,
+                        QStringConverter::Flag::Stateless | QStringConverter::Flag::ConvertInitialBom);
     QString text = utf8(bytes);
     if (!utf8.hasError())
         return text;

@@ -65,6 +65,11 @@ bool SettingsStore::save(QStringView key, const QString &value, QString *error)
     store->sync();
     if (store->status() == QSettings::NoError)
         return true;
+    // A damaged file leaves QSettings reporting the FormatError of reading it even
+    // though the sync has just rewritten it; what counts is whether the value is there now.
+    if (store->status() == QSettings::FormatError && openStore()->status() == QSettings::NoError
+        && read(key) == value)
+        return true;
     if (error)
         *error = reasonWriteFailed(store->fileName());
     return false;

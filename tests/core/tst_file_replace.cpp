@@ -1,0 +1,309 @@
+#include "file_replace.h"
+
+#include <QCoreApplication>
+#include <QCryptographicHash>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QRandomGenerator>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <cstring>
+
+#ifdef Q_OS_UNIX
+#include <csignal>
+#include <sys/resource.h>
+#endif
+
+using namespace tagswap;
+using namespace Qt::StringLiterals;
+
+namespace {
+
+// Run by the test on itself in a child process, so that the file size limit
+// hits the copy and not the test.
+constexpr char copyWithSizeLimit[] = "--copy-with-size-limit";
+
+void writeFile(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    QVERIFY2(file.open(QIODevice::WriteOnly | QIODevice::Truncate), qPrintable(file.errorString()));
+    QCOMPARE(file.write(bytes), bytes.size());
+}
+
+QByteArray readFile(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+QByteArray randomBytes(qsizetype size, quint32 seed)
+{
+    QRandomGenerator generator(seed);
+    QByteArray bytes(size, Qt::Uninitialized);
+    for (char &byte : bytes)
+        byte = char(generator.generate() & 0xff);
+    return bytes;
+}
+
+// Every entry below root with its kind and content hash, so that a stray
+// temporary file or a changed byte shows up.
+QStringList snapshot(const QString &root)
+{
+    QStringList entries;
+    const QDir base(root);
+    const auto filters = QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot;
+    QList<QFileInfo> pending = base.entryInfoList(filters);
+    while (!pending.isEmpty()) {
+        const QFileInfo info = pending.takeFirst();
+        const QString name = base.relativeFilePath(info.filePath());
+        if (info.isSymLink()) {
+            entries << name + u" -> "_s + info.symLinkTarget();
+        } else if (info.isDir()) {
+            entries << name + u'/';
+            pending << QDir(info.filePath()).entryInfoList(filters);
+        } else {
+            const QByteArray hash =
+                QCryptographicHash::hash(readFile(info.filePath()), QCryptographicHash::Sha1);
+            entries << name + u' ' + QString::fromLatin1(hash.toHex());
+        }
+    }
+    entries.sort();
+    return entries;
+}
+
+int runCopyWithSizeLimit(const char *source, const char *destination)
+{
+#ifdef Q_OS_UNIX
+    constexpr rlim_t sizeLimit = 64 * 1024;
+    const rlimit limit{sizeLimit, sizeLimit};
+    if (::setrlimit(RLIMIT_FSIZE, &limit) != 0)
+        return 3;
+    // Without this the kernel would kill us instead of failing the write.
+    std::signal(SIGXFSZ, SIG_IGN);
+    QString error;
+    if (replaceWithCopy(QFile::decodeName(source), QFile::decodeName(destination), &error))
+        return 0;
+    return error.isEmpty() ? 2 : 1;
+#else
+    Q_UNUSED(source);
+    Q_UNUSED(destination);
+    return 3;
+#endif
+}
+
+} // namespace
+
+class TestFileReplace : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+
+    void copiesEveryByte_data();
+    void copiesEveryByte();
+    void failureLeavesEverythingAsItWas_data();
+    void failureLeavesEverythingAsItWas();
+    void copyOntoItself_data();
+    void copyOntoItself();
+    void writeFailingPartWayKeepsOldDestination();
+    void isExistingFile_data();
+    void isExistingFile();
+
+private:
+    QString path(const QString &relative) const { return m_dir->filePath(relative); }
+
+    std::unique_ptr<QTemporaryDir> m_dir;
+    QString m_startDirectory;
+};
+
+void TestFileReplace::init()
+{
+    m_dir = std::make_unique<QTemporaryDir>();
+    QVERIFY(m_dir->isValid());
+    m_startDirectory = QDir::currentPath();
+}
+
+void TestFileReplace::cleanup()
+{
+    QDir::setCurrent(m_startDirectory);
+}
+
+void TestFileReplace::copiesEveryByte_data()
+{
+    QTest::addColumn<qsizetype>("size");
+
+    // Around the 64 KiB blocks in which files are usually read and written.
+    for (const qsizetype size : {0, 1, 65535, 65536, 65537, 3 * 1024 * 1024})
+        QTest::addRow("%lld bytes", static_cast<long long>(size)) << size;
+}
+
+void TestFileReplace::copiesEveryByte()
+{
+    QFETCH(qsizetype, size);
+
+    const QByteArray spray = randomBytes(size, quint32(size) + 1);
+    writeFile(path(u"spray.wad"_s), spray);
+    QVERIFY(QDir(m_dir->path()).mkdir(u"valve"_s));
+    const QString destination = path(u"valve/pldecal.wad"_s);
+
+    QString error;
+    QVERIFY2(replaceWithCopy(path(u"spray.wad"_s), destination, &error), qPrintable(error));
+    QCOMPARE(readFile(destination), spray);
+
+    // A longer file already in place must not leave its tail behind.
+    writeFile(destination, QByteArray(size + 70000, 'Z'));
+    QVERIFY2(replaceWithCopy(path(u"spray.wad"_s), destination, &error), qPrintable(error));
+    QCOMPARE(readFile(destination), spray);
+
+    QCOMPARE(readFile(path(u"spray.wad"_s)), spray);
+    QCOMPARE(QDir(path(u"valve"_s)).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+             QStringList{u"pldecal.wad"_s});
+}
+
+void TestFileReplace::failureLeavesEverythingAsItWas_data()
+{
+    QTest::addColumn<QString>("source");
+    QTest::addColumn<QString>("destination");
+
+    // Set up in every case: spray.wad, valve/pldecal.wad (the old spray),
+    // readme.txt (a file) and folder.wad/ (a folder holding a file).
+    QTest::newRow("destination folder missing") << u"spray.wad"_s << u"cstrike/pldecal.wad"_s;
+    QTest::newRow("destination folder is a file") << u"spray.wad"_s << u"readme.txt/pldecal.wad"_s;
+    QTest::newRow("destination is a folder") << u"spray.wad"_s << u"folder.wad"_s;
+    QTest::newRow("source missing") << u"gone.wad"_s << u"valve/pldecal.wad"_s;
+    QTest::newRow("source is a folder") << u"folder.wad"_s << u"valve/pldecal.wad"_s;
+    QTest::newRow("source below a file") << u"readme.txt/spray.wad"_s << u"valve/pldecal.wad"_s;
+    QTest::newRow("empty source") << QString() << u"valve/pldecal.wad"_s;
+    QTest::newRow("empty destination") << u"spray.wad"_s << QString();
+}
+
+void TestFileReplace::failureLeavesEverythingAsItWas()
+{
+    QFETCH(QString, source);
+    QFETCH(QString, destination);
+
+    writeFile(path(u"spray.wad"_s), randomBytes(100000, 7));
+    QVERIFY(QDir(m_dir->path()).mkdir(u"valve"_s));
+    writeFile(path(u"valve/pldecal.wad"_s), randomBytes(10000, 8));
+    writeFile(path(u"readme.txt"_s), "read me");
+    QVERIFY(QDir(m_dir->path()).mkdir(u"folder.wad"_s));
+    writeFile(path(u"folder.wad/inside"_s), "inside");
+    const QStringList before = snapshot(m_dir->path());
+
+    // Relative to the folder, as the spray list names its files.
+    QVERIFY(QDir::setCurrent(m_dir->path()));
+    if (source.isEmpty())
+        QTest::ignoreMessage(QtWarningMsg, "QFSFileEngine::open: No file name specified");
+    QString error;
+    QVERIFY(!replaceWithCopy(source, destination, &error));
+    QVERIFY(!error.trimmed().isEmpty());
+    QCOMPARE(snapshot(m_dir->path()), before);
+}
+
+void TestFileReplace::copyOntoItself_data()
+{
+    QTest::addColumn<QString>("source");
+    QTest::addColumn<QString>("destination");
+
+    QTest::newRow("same spelling") << u"valve/pldecal.wad"_s << u"valve/pldecal.wad"_s;
+    QTest::newRow("relative and absolute") << u"valve/pldecal.wad"_s << u"<root>/valve/pldecal.wad"_s;
+    QTest::newRow("through dot-dot") << u"valve/pldecal.wad"_s << u"valve/../valve/./pldecal.wad"_s;
+    QTest::newRow("doubled separator") << u"<root>/valve//pldecal.wad"_s << u"valve/pldecal.wad"_s;
+    QTest::newRow("through a link to the file") << u"valve/pldecal.wad"_s << u"valve/link.wad"_s;
+}
+
+void TestFileReplace::copyOntoItself()
+{
+    QFETCH(QString, source);
+    QFETCH(QString, destination);
+    source.replace(u"<root>"_s, m_dir->path());
+    destination.replace(u"<root>"_s, m_dir->path());
+
+    // A spray picked from the mod's own folder can be its pldecal.wad.
+    const QByteArray spray = randomBytes(200000, 9);
+    QVERIFY(QDir(m_dir->path()).mkdir(u"valve"_s));
+    writeFile(path(u"valve/pldecal.wad"_s), spray);
+    QVERIFY(QFile::link(u"pldecal.wad"_s, path(u"valve/link.wad"_s)));
+    const QStringList before = snapshot(m_dir->path());
+
+    QVERIFY(QDir::setCurrent(m_dir->path()));
+    QString error;
+    const bool copied = replaceWithCopy(source, destination, &error);
+    QVERIFY(copied || !error.isEmpty());
+    QCOMPARE(readFile(path(u"valve/pldecal.wad"_s)), spray);
+    QCOMPARE(snapshot(m_dir->path()), before);
+}
+
+void TestFileReplace::writeFailingPartWayKeepsOldDestination()
+{
+#ifndef Q_OS_UNIX
+    QSKIP("needs a file size limit (RLIMIT_FSIZE)");
+#else
+    const QByteArray spray = randomBytes(1024 * 1024, 10);
+    const QByteArray old = randomBytes(10 * 1024, 11);
+    writeFile(path(u"spray.wad"_s), spray);
+    QVERIFY(QDir(m_dir->path()).mkdir(u"valve"_s));
+    writeFile(path(u"valve/pldecal.wad"_s), old);
+    const QStringList before = snapshot(m_dir->path());
+
+    QProcess child;
+    child.start(QCoreApplication::applicationFilePath(),
+                {QString::fromLatin1(copyWithSizeLimit), path(u"spray.wad"_s),
+                 path(u"valve/pldecal.wad"_s)});
+    QVERIFY(child.waitForFinished(60000));
+    QCOMPARE(child.exitStatus(), QProcess::NormalExit);
+    // 1: the copy failed with a reason; 0 would mean the limit never struck.
+    QCOMPARE(child.exitCode(), 1);
+
+    QCOMPARE(readFile(path(u"valve/pldecal.wad"_s)), old);
+    QCOMPARE(snapshot(m_dir->path()), before);
+#endif
+}
+
+void TestFileReplace::isExistingFile_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<bool>("exists");
+
+    QTest::newRow("file") << u"hl.exe"_s << true;
+    QTest::newRow("zero-byte file") << u"empty.exe"_s << true;
+    QTest::newRow("link to a file") << u"link.exe"_s << true;
+    QTest::newRow("folder") << u"folder.exe"_s << false;
+    QTest::newRow("link to a folder") << u"folderlink.exe"_s << false;
+    QTest::newRow("dangling link") << u"dangling.exe"_s << false;
+    QTest::newRow("missing") << u"missing.exe"_s << false;
+    QTest::newRow("below a file") << u"hl.exe/hl.exe"_s << false;
+    QTest::newRow("empty path") << QString() << false;
+}
+
+void TestFileReplace::isExistingFile()
+{
+    QFETCH(QString, name);
+    QFETCH(bool, exists);
+
+    writeFile(path(u"hl.exe"_s), "MZ");
+    writeFile(path(u"empty.exe"_s), QByteArray());
+    QVERIFY(QDir(m_dir->path()).mkdir(u"folder.exe"_s));
+    QVERIFY(QFile::link(u"hl.exe"_s, path(u"link.exe"_s)));
+    QVERIFY(QFile::link(u"folder.exe"_s, path(u"folderlink.exe"_s)));
+    QVERIFY(QFile::link(u"nowhere.exe"_s, path(u"dangling.exe"_s)));
+
+    QCOMPARE(tagswap::isExistingFile(name.isEmpty() ? QString() : path(name)), exists);
+}
+
+int main(int argc, char **argv)
+{
+    if (argc == 4 && std::strcmp(argv[1], copyWithSizeLimit) == 0)
+        return runCopyWithSizeLimit(argv[2], argv[3]);
+
+    QCoreApplication app(argc, argv);
+    TestFileReplace test;
+    QTEST_SET_MAIN_SOURCE_PATH
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_file_replace.moc"
