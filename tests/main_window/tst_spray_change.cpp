@@ -1,0 +1,582 @@
+// The main window's buttons at work: Change copying sprays into the game,
+// Exit and the close box starting the game, and Help, About, Refresh and Settings.
+
+#include "file_list_box.h"
+#include "frm_main.h"
+#include "frm_settings.h"
+#include "recording_platform.h"
+#include "settings_store.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+#include <functional>
+#include <memory>
+#include <vector>
+
+using namespace Qt::StringLiterals;
+using tagswap::frmMain;
+using tagswap::frmSettings;
+using tagswap::MsgBoxStyle;
+using tagswap::SettingsStore;
+using tagswap::testing::RecordingPlatform;
+namespace settings = tagswap::settings;
+
+namespace {
+
+bool writeFile(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
+
+// Null when the file cannot be read.
+QByteArray readFile(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// Larger than one copy chunk, with every byte value and line ends a text copy would mangle.
+QByteArray sprayBytes(int seed)
+{
+    QByteArray bytes("WAD3\0\r\n\x1a", 8);
+    for (int i = 0; i < 150'000; ++i)
+        bytes.append(char((i * 7 + seed) % 256));
+    return bytes;
+}
+
+// Every file and folder below root with its size, to prove that nothing was touched.
+QStringList snapshot(const QString &root)
+{
+    QStringList entries;
+    QDirIterator it(root, QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        it.next();
+        const QFileInfo info = it.fileInfo();
+        entries.append(QDir(root).relativeFilePath(info.filePath()) + u' '
+                       + (info.isDir() ? u"dir"_s : QString::number(info.size())));
+    }
+    entries.sort();
+    return entries;
+}
+
+void press(QPushButton *button)
+{
+    QTest::mouseClick(button, Qt::LeftButton);
+}
+
+bool selectSpray(frmMain &window, const QString &name)
+{
+    const QListWidgetItem *item = window.flbFiles->findItems(name, Qt::MatchExactly).value(0);
+    if (!item)
+        return false;
+    QTest::mouseClick(window.flbFiles->viewport(), Qt::LeftButton, {},
+                      window.flbFiles->visualItemRect(item).center());
+    return window.flbFiles->fileName() == name;
+}
+
+// Once the modal settings dialog is up, hands it to look (which may also press
+// its buttons), then closes it by its close box if it is still open, so that
+// the exec() that showed it returns even when a check fails.
+void whenSettingsOpen(std::function<void(frmSettings &)> look, int triesLeft = 200)
+{
+    QTimer::singleShot(triesLeft == 200 ? 0 : 10, [look, triesLeft] {
+        auto *dialog = qobject_cast<frmSettings *>(QApplication::activeModalWidget());
+        if (!dialog) {
+            if (triesLeft > 0)
+                whenSettingsOpen(look, triesLeft - 1);
+            return;
+        }
+        look(*dialog);
+        if (dialog->isVisible())
+            dialog->close();
+    });
+}
+
+// Arguments as a shell would hand them over, including what a shell would
+// have expanded and bytes that are not UTF-8.
+const QList<QByteArray> rawArguments{
+    "+connect", "10.0.0.1:27015", "two words", "\"quoted\"", "$(x)", ";", "*",
+    "line\nbreak", QByteArray("\xff\xfe\x80", 3), QByteArray(),
+};
+
+tagswap::CommandLine gameCommandLine()
+{
+    std::vector<QByteArray> storage{QByteArrayLiteral("tagswap")};
+    storage.insert(storage.end(), rawArguments.begin(), rawArguments.end());
+    std::vector<char *> argv;
+    for (QByteArray &argument : storage)
+        argv.push_back(argument.data());
+    argv.push_back(nullptr);
+    return tagswap::CommandLine::ofThisProcess(int(storage.size()), argv.data());
+}
+
+const QString helpText = u"I think this is a fairly easy to use this program, but I'll go through "
+    "all the steps of setting up a color spraypaint for Team Fortress.\r\n"
+    "\r\n"
+    "Put all the color spraypaint files in the same directory as the Tagswap program file. Rename "
+    "them all to something which will let you know what is what (e.g. instead of having your "
+    "spray of your grandmother's portrait named \"pldecal.wad\" you could name it "
+    "\"grandmother.wad\").\r\n"
+    "Next, make sure you have gone into \"Settings\" and set your correct Half-Life base "
+    "directory.\r\n"
+    "If you added more sprays to the Tagswap directory after you started Tagswap, hit "
+    "\"Refresh\"\r\n"
+    "Choose the spray you want to use from the list, and then simply hit \"Change\"\r\n"
+    "\r\n"
+    "That's all there is to it. Detailed information on having Tagswap run Half-Life upon exit is "
+    "in the readme.txt (available through the \"About\" button)."_s;
+
+} // namespace
+
+class SprayChangeTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+
+    void changeWithoutSelectionOnlyWarns();
+    void changeCopiesSelectedSpray();
+    void destination_data();
+    void destination();
+    void failedCopy_data();
+    void failedCopy();
+    void sprayNamedPldecalCopiedOntoItself();
+    void exit_data();
+    void exit();
+    void helpShowsItsTextEveryTime();
+    void about_data();
+    void about();
+    void refreshRereadsSprayList();
+    void settingsOpensModalDialogThatCloseBoxLeavesUnstored();
+    void directoryAcceptedInSettingsIsUsedByChange();
+
+private:
+    QString settingsFolder() const { return m_config.filePath(u"Tagswap"_s); }
+    // "@" stands for the game folder of the case.
+    QString inGame(QString path) const { return path.replace(u'@', m_game->path()); }
+    std::unique_ptr<frmMain> openWindow(tagswap::CommandLine commandLine = {});
+
+    QTemporaryDir m_config;
+    std::unique_ptr<QTemporaryDir> m_work;
+    std::unique_ptr<QTemporaryDir> m_game;
+    QString m_startDir;
+    RecordingPlatform m_platform;
+    const QByteArray m_grandmother = sprayBytes(1);
+    const QByteArray m_other = sprayBytes(2);
+};
+
+void SprayChangeTest::initTestCase()
+{
+    QVERIFY(m_config.isValid());
+    // QSettings fixes its folders at first use, so this must come before any settings access.
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_config.path()));
+    QVERIFY2(SettingsStore::location().startsWith(m_config.path()),
+             qPrintable(SettingsStore::location()));
+    QApplication::setQuitOnLastWindowClosed(false);
+    m_startDir = QDir::currentPath();
+}
+
+void SprayChangeTest::init()
+{
+    QFile::remove(settingsFolder());
+    QDir(settingsFolder()).removeRecursively();
+    m_platform = RecordingPlatform();
+    m_work = std::make_unique<QTemporaryDir>();
+    m_game = std::make_unique<QTemporaryDir>();
+    QVERIFY(m_work->isValid() && m_game->isValid());
+    QVERIFY(QDir(m_game->path()).mkdir(u"valve"_s));
+    QVERIFY(QDir(m_game->path()).mkdir(u"tfc"_s));
+    QVERIFY(QDir::setCurrent(m_work->path()));
+    QVERIFY(writeFile(u"grandmother.wad"_s, m_grandmother));
+    QVERIFY(writeFile(u"other.wad"_s, m_other));
+    QVERIFY(SettingsStore::save(settings::BeenRun, u"True"_s));
+}
+
+void SprayChangeTest::cleanup()
+{
+    QDir::setCurrent(m_startDir);
+    m_work.reset();
+    m_game.reset();
+}
+
+std::unique_ptr<frmMain> SprayChangeTest::openWindow(tagswap::CommandLine commandLine)
+{
+    auto window = std::make_unique<frmMain>(m_platform, std::move(commandLine));
+    window->Form_Load();
+    window->show();
+    if (!QTest::qWaitForWindowActive(window.get()))
+        qWarning("the main window did not become active");
+    return window;
+}
+
+void SprayChangeTest::changeWithoutSelectionOnlyWarns()
+{
+    QVERIFY(SettingsStore::save(settings::HLDir, m_game->path()));
+    const auto window = openWindow();
+    QDir(settingsFolder()).removeRecursively();
+    const QStringList gameBefore = snapshot(m_game->path());
+    const QStringList workBefore = snapshot(m_work->path());
+
+    press(window->cmdChange);
+
+    QCOMPARE(m_platform.messages.size(), 1);
+    const RecordingPlatform::Message &warning = m_platform.messages.first();
+    QCOMPARE(warning.text, u"Please choose a spraypaint."_s);
+    QCOMPARE(warning.title, u"Tagswap"_s);
+    QCOMPARE(warning.style, MsgBoxStyle::Exclamation);
+    QCOMPARE(warning.owner.data(), static_cast<QWidget *>(window.get()));
+    QVERIFY(!QFileInfo::exists(settingsFolder()));
+    QCOMPARE(snapshot(m_game->path()), gameBefore);
+    QCOMPARE(snapshot(m_work->path()), workBefore);
+}
+
+void SprayChangeTest::changeCopiesSelectedSpray()
+{
+    QVERIFY(SettingsStore::save(settings::HLDir, m_game->path()));
+    const QString installed = m_game->filePath(u"valve/pldecal.wad"_s);
+    QVERIFY(writeFile(installed, "the spray the game had"));
+    const auto window = openWindow();
+
+    QVERIFY(selectSpray(*window, u"grandmother.wad"_s));
+    press(window->cmdChange);
+    QCOMPARE(readFile(installed), m_grandmother);
+    QCOMPARE(window->flbFiles->fileName(), u"grandmother.wad"_s);
+    QCOMPARE(window->cmbMod->currentText(), u"valve"_s);
+
+    // The same selection again copies again.
+    QVERIFY(writeFile(installed, "changed in between"));
+    press(window->cmdChange);
+    QCOMPARE(readFile(installed), m_grandmother);
+
+    QVERIFY(selectSpray(*window, u"other.wad"_s));
+    press(window->cmdChange);
+    QCOMPARE(readFile(installed), m_other);
+
+    QVERIFY(m_platform.messages.isEmpty());
+    QCOMPARE(snapshot(m_game->path() + u"/valve"_s), QStringList{u"pldecal.wad 150008"_s});
+    QCOMPARE(readFile(u"grandmother.wad"_s), m_grandmother);
+}
+
+void SprayChangeTest::destination_data()
+{
+    QTest::addColumn<QString>("hlDir");
+    QTest::addColumn<bool>("modsFile");
+    QTest::addColumn<QByteArray>("mods");
+    QTest::addColumn<int>("modIndex");
+    QTest::addColumn<QString>("destination");
+
+    QTest::newRow("valve") << u"@"_s << false << QByteArray() << 0 << u"@/valve/pldecal.wad"_s;
+    QTest::newRow("second mod picked") << u"@"_s << true << QByteArray("valve\r\ntfc\r\n") << 1
+                                       << u"@/tfc/pldecal.wad"_s;
+    QTest::newRow("empty mod entry") << u"@"_s << true << QByteArray("\r\n") << 0
+                                     << u"@//pldecal.wad"_s;
+    QTest::newRow("empty mod list") << u"@"_s << true << QByteArray() << -1
+                                    << u"@//pldecal.wad"_s;
+    QTest::newRow("game folder stored with trailing slash")
+        << u"@/"_s << false << QByteArray() << 0 << u"@//valve/pldecal.wad"_s;
+}
+
+void SprayChangeTest::destination()
+{
+    QFETCH(QString, hlDir);
+    QFETCH(bool, modsFile);
+    QFETCH(QByteArray, mods);
+    QFETCH(int, modIndex);
+    QFETCH(QString, destination);
+    if (modsFile)
+        QVERIFY(writeFile(u"mods.txt"_s, mods));
+    QVERIFY(SettingsStore::save(settings::HLDir, inGame(hlDir)));
+    const auto window = openWindow();
+    window->cmbMod->setCurrentIndex(modIndex);
+    QCOMPARE(window->cmbMod->currentIndex(), modIndex);
+
+    QVERIFY(selectSpray(*window, u"grandmother.wad"_s));
+    press(window->cmdChange);
+
+    QVERIFY(m_platform.messages.isEmpty());
+    QCOMPARE(readFile(inGame(destination)), m_grandmother);
+}
+
+void SprayChangeTest::failedCopy_data()
+{
+    QTest::addColumn<bool>("storeDir");
+    QTest::addColumn<QString>("hlDir");
+    QTest::addColumn<QString>("mods"); // the lines of mods.txt; none when empty
+    QTest::addColumn<bool>("deleteSpray");
+    QTest::addColumn<QString>("destination");
+
+    QTest::newRow("mod folder missing")
+        << true << u"@"_s << u"nomod"_s << false << u"@/nomod/pldecal.wad"_s;
+    QTest::newRow("trailing slash kept in the path")
+        << true << u"@/"_s << u"nomod"_s << false << u"@//nomod/pldecal.wad"_s;
+    QTest::newRow("no game folder stored") << false << QString() << u"tagswap-no-such-mod"_s
+                                           << false << u"/tagswap-no-such-mod/pldecal.wad"_s;
+    QTest::newRow("game folder is a file")
+        << true << u"@/hl.exe"_s << QString() << false << u"@/hl.exe/valve/pldecal.wad"_s;
+    QTest::newRow("pldecal.wad is a folder")
+        << true << u"@"_s << u"dirmod"_s << false << u"@/dirmod/pldecal.wad"_s;
+    QTest::newRow("spray deleted after listing")
+        << true << u"@"_s << QString() << true << u"@/valve/pldecal.wad"_s;
+}
+
+void SprayChangeTest::failedCopy()
+{
+    QFETCH(bool, storeDir);
+    QFETCH(QString, hlDir);
+    QFETCH(QString, mods);
+    QFETCH(bool, deleteSpray);
+    QFETCH(QString, destination);
+    destination = inGame(destination);
+    QVERIFY(!QFileInfo::exists(u"/tagswap-no-such-mod"_s));
+    QVERIFY(writeFile(m_game->filePath(u"hl.exe"_s), "MZ"));
+    QVERIFY(writeFile(m_game->filePath(u"valve/pldecal.wad"_s), "the spray the game had"));
+    QVERIFY(QDir(m_game->path()).mkpath(u"dirmod/pldecal.wad"_s));
+    if (!mods.isEmpty())
+        QVERIFY(writeFile(u"mods.txt"_s, mods.toLatin1()));
+    if (storeDir)
+        QVERIFY(SettingsStore::save(settings::HLDir, inGame(hlDir)));
+    const auto window = openWindow();
+    QVERIFY(selectSpray(*window, u"grandmother.wad"_s));
+    if (deleteSpray)
+        QVERIFY(QFile::remove(u"grandmother.wad"_s));
+    const QStringList gameBefore = snapshot(m_game->path());
+
+    press(window->cmdChange);
+
+    QCOMPARE(m_platform.messages.size(), 1);
+    const RecordingPlatform::Message &error = m_platform.messages.first();
+    QCOMPARE(error.title, u"Tagswap"_s);
+    QCOMPARE(error.style, MsgBoxStyle::Critical);
+    QVERIFY2(error.text.contains(u"grandmother.wad"_s), qPrintable(error.text));
+    QVERIFY2(error.text.contains(destination), qPrintable(error.text));
+    // Nothing half-written is left, and the game keeps the spray it had.
+    QCOMPARE(snapshot(m_game->path()), gameBefore);
+    QCOMPARE(readFile(m_game->filePath(u"valve/pldecal.wad"_s)), "the spray the game had");
+
+    QCOMPARE(m_platform.endCount, 0);
+    QVERIFY(window->isVisible());
+    press(window->cmdHelp);
+    QCOMPARE(m_platform.messages.size(), 2);
+    QCOMPARE(m_platform.messages.last().title, u"Help"_s);
+}
+
+void SprayChangeTest::sprayNamedPldecalCopiedOntoItself()
+{
+    // Playing from inside the mod folder: the spray and its destination are one file.
+    const QString modFolder = m_game->filePath(u"valve"_s);
+    QVERIFY(writeFile(modFolder + u"/pldecal.wad"_s, m_grandmother));
+    QVERIFY(QDir::setCurrent(modFolder));
+    QVERIFY(SettingsStore::save(settings::HLDir, m_game->path()));
+    const auto window = openWindow();
+
+    QVERIFY(selectSpray(*window, u"pldecal.wad"_s));
+    press(window->cmdChange);
+
+    QVERIFY(m_platform.messages.isEmpty());
+    QCOMPARE(readFile(modFolder + u"/pldecal.wad"_s), m_grandmother);
+    QCOMPARE(snapshot(modFolder), QStringList{u"pldecal.wad 150008"_s});
+}
+
+void SprayChangeTest::exit_data()
+{
+    QTest::addColumn<bool>("closeBox");
+    QTest::addColumn<bool>("withArguments");
+    QTest::addColumn<bool>("storeDir");
+    QTest::addColumn<QString>("hlDir");
+
+    QTest::newRow("Exit, no command line") << false << false << true << u"@"_s;
+    QTest::newRow("close box, no command line") << true << false << true << u"@"_s;
+    QTest::newRow("Exit, command line") << false << true << true << u"@"_s;
+    QTest::newRow("close box, command line") << true << true << true << u"@"_s;
+    QTest::newRow("command line, no game folder stored") << false << true << false << QString();
+    QTest::newRow("command line, game folder with trailing slash")
+        << false << true << true << u"@/"_s;
+}
+
+void SprayChangeTest::exit()
+{
+    QFETCH(bool, closeBox);
+    QFETCH(bool, withArguments);
+    QFETCH(bool, storeDir);
+    QFETCH(QString, hlDir);
+    hlDir = inGame(hlDir);
+    if (storeDir)
+        QVERIFY(SettingsStore::save(settings::HLDir, hlDir));
+    const tagswap::CommandLine commandLine = withArguments ? gameCommandLine()
+                                                           : tagswap::CommandLine{};
+    const auto window = openWindow(commandLine);
+    if (!withArguments)
+        QDir(settingsFolder()).removeRecursively();
+
+    if (closeBox)
+        QVERIFY(window->close());
+    else
+        press(window->cmdExit);
+
+    QCOMPARE(m_platform.endCount, 1);
+    QVERIFY(!window->isVisible());
+    QVERIFY(m_platform.messages.isEmpty());
+    if (!withArguments) {
+        QVERIFY(m_platform.starts.isEmpty());
+        QVERIFY(!QFileInfo::exists(settingsFolder()));
+        return;
+    }
+    QCOMPARE(m_platform.starts.size(), 1);
+    const tagswap::ProgramLaunch &game = m_platform.starts.first();
+    QCOMPARE(game.program, hlDir + u"/hl.exe"_s);
+    QCOMPARE(game.workingDirectory, hlDir);
+#ifndef Q_OS_WIN
+    QCOMPARE(game.arguments.arguments, rawArguments);
+#endif
+}
+
+void SprayChangeTest::helpShowsItsTextEveryTime()
+{
+    const auto window = openWindow();
+    press(window->cmdHelp);
+    press(window->cmdHelp);
+
+    QCOMPARE(m_platform.messages.size(), 2);
+    for (const RecordingPlatform::Message &help : std::as_const(m_platform.messages)) {
+        QCOMPARE(help.text, helpText);
+        QCOMPARE(help.title, u"Help"_s);
+        QCOMPARE(help.style, MsgBoxStyle::Information);
+        QCOMPARE(help.owner.data(), static_cast<QWidget *>(window.get()));
+    }
+    QVERIFY(m_platform.starts.isEmpty());
+}
+
+void SprayChangeTest::about_data()
+{
+    QTest::addColumn<bool>("viewerStarts");
+    QTest::newRow("viewer starts") << true;
+    QTest::newRow("viewer cannot be started") << false;
+}
+
+void SprayChangeTest::about()
+{
+    QFETCH(bool, viewerStarts);
+    m_platform.startSucceeds = viewerStarts;
+    // There is no readme.txt here: finding it is the viewer's business.
+    const auto window = openWindow();
+    press(window->cmdAbout);
+
+    QCOMPARE(m_platform.starts.size(), 1);
+    const tagswap::ProgramLaunch &viewer = m_platform.starts.first();
+#ifndef Q_OS_WIN
+    QCOMPARE(viewer.program, u"xdg-open"_s);
+    QCOMPARE(viewer.arguments.arguments, QList<QByteArray>{"readme.txt"});
+#endif
+    QCOMPARE(viewer.workingDirectory, QString());
+    QCOMPARE(m_platform.endCount, 0);
+    QVERIFY(window->isVisible());
+    if (viewerStarts) {
+        QVERIFY(m_platform.messages.isEmpty());
+        return;
+    }
+    QCOMPARE(m_platform.messages.size(), 1);
+    const RecordingPlatform::Message &error = m_platform.messages.first();
+    QCOMPARE(error.style, MsgBoxStyle::Critical);
+    QVERIFY2(error.text.contains(m_platform.startError), qPrintable(error.text));
+}
+
+void SprayChangeTest::refreshRereadsSprayList()
+{
+    QVERIFY(writeFile(u"a.wad"_s, "a"));
+    const auto window = openWindow();
+    const auto listed = [&] {
+        QStringList names;
+        for (int i = 0; i < window->flbFiles->count(); ++i)
+            names.append(window->flbFiles->item(i)->text());
+        return names;
+    };
+    QCOMPARE(listed(), (QStringList{u"a.wad"_s, u"grandmother.wad"_s, u"other.wad"_s}));
+
+    press(window->cmdRefresh);
+    QCOMPARE(listed(), (QStringList{u"a.wad"_s, u"grandmother.wad"_s, u"other.wad"_s}));
+    QCOMPARE(window->flbFiles->fileName(), QString());
+
+    QVERIFY(selectSpray(*window, u"other.wad"_s));
+    QVERIFY(writeFile(u"b.wad"_s, "b"));
+    QVERIFY(QFile::remove(u"a.wad"_s));
+    press(window->cmdRefresh);
+    QCOMPARE(listed(), (QStringList{u"b.wad"_s, u"grandmother.wad"_s, u"other.wad"_s}));
+    QCOMPARE(window->flbFiles->fileName(), u"other.wad"_s);
+
+    QVERIFY(QFile::remove(u"other.wad"_s));
+    press(window->cmdRefresh);
+    QCOMPARE(listed(), (QStringList{u"b.wad"_s, u"grandmother.wad"_s}));
+    QCOMPARE(window->flbFiles->fileName(), QString());
+    QVERIFY(m_platform.messages.isEmpty());
+}
+
+void SprayChangeTest::settingsOpensModalDialogThatCloseBoxLeavesUnstored()
+{
+    const QString stored = m_game->path() + u"/"_s;
+    QVERIFY(SettingsStore::save(settings::HLDir, stored));
+    const auto window = openWindow();
+
+    bool opened = false;
+    QString shown;
+    whenSettingsOpen([&](frmSettings &dialog) {
+        opened = true;
+        QVERIFY(dialog.isModal());
+        QVERIFY(dialog.windowModality() != Qt::NonModal);
+        QCOMPARE(dialog.parentWidget(), static_cast<QWidget *>(window.get()));
+        shown = dialog.txtHalfLife->text();
+        dialog.txtHalfLife->setText(u"typed, then closed"_s);
+    });
+    press(window->cmdSettings);
+    QVERIFY(opened);
+    QCOMPARE(shown, stored);
+    QCOMPARE(SettingsStore::read(settings::HLDir), stored);
+    QVERIFY(window->findChildren<frmSettings *>().isEmpty());
+
+    // Each opening starts again from what is stored.
+    whenSettingsOpen([&](frmSettings &dialog) { shown = dialog.txtHalfLife->text(); });
+    press(window->cmdSettings);
+    QCOMPARE(shown, stored);
+
+    QDir(settingsFolder()).removeRecursively();
+    whenSettingsOpen([&](frmSettings &dialog) { shown = dialog.txtHalfLife->text(); });
+    press(window->cmdSettings);
+    QCOMPARE(shown, u"C:\\SIERRA\\Half-Life"_s);
+    QVERIFY(!QFileInfo::exists(settingsFolder()));
+
+    QVERIFY(m_platform.messages.isEmpty());
+    QCOMPARE(m_platform.endCount, 0);
+    QVERIFY(window->isVisible());
+}
+
+void SprayChangeTest::directoryAcceptedInSettingsIsUsedByChange()
+{
+    QVERIFY(writeFile(m_game->filePath(u"hl.exe"_s), "MZ"));
+    const auto window = openWindow();
+    whenSettingsOpen([&](frmSettings &dialog) {
+        dialog.txtHalfLife->setText(m_game->path() + u"/"_s);
+        press(dialog.cmdOk);
+    });
+    press(window->cmdSettings);
+    QCOMPARE(SettingsStore::read(settings::HLDir), m_game->path());
+
+    QVERIFY(selectSpray(*window, u"grandmother.wad"_s));
+    press(window->cmdChange);
+    QVERIFY(m_platform.messages.isEmpty());
+    QCOMPARE(readFile(m_game->filePath(u"valve/pldecal.wad"_s)), m_grandmother);
+}
+
+QTEST_MAIN(SprayChangeTest)
+#include "tst_spray_change.moc"
