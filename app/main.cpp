@@ -3,8 +3,25 @@
 #include "qt_platform.h"
 
 #include <QApplication>
+#include <QDir>
+#include <QIcon>
 
 #include <csignal>
+
+namespace {
+
+#ifndef Q_OS_WIN
+QIcon programIcon()
+{
+    QIcon icon;
+    const QDir sizes(QStringLiteral(":/icon"));
+    for (const QString &file : sizes.entryList(QDir::Files))
+        icon.addFile(sizes.filePath(file));
+    return icon;
+}
+#endif
+
+} // namespace
 
 int main(int argc, char *argv[])
 {
@@ -20,6 +37,12 @@ int main(int argc, char *argv[])
     QApplication app(qtArgc, argv);
     QApplication::setApplicationName(QStringLiteral("Tagswap"));
     QApplication::setApplicationVersion(QStringLiteral(TAGSWAP_VERSION));
+    // Windows gives every window the .ico of the executable already.
+#ifndef Q_OS_WIN
+    QApplication::setWindowIcon(programIcon());
+#endif
+    // Lets a Wayland desktop find the menu entry, and with it the icon.
+    QGuiApplication::setDesktopFileName(QStringLiteral(TAGSWAP_APP_ID));
     // The program ends only when its main window is unloaded.
     QApplication::setQuitOnLastWindowClosed(false);
 

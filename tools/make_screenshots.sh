@@ -1,0 +1,68 @@
+#!/bin/sh
+# Captures the main window and the settings dialog of the real program, as
+# the README and the AppStream file show them:
+#   tools/make_screenshots.sh BUILD_DIR
+# writes resources/screenshots/main-window.png and settings-dialog.png.
+# Runs on a display of its own (Xvfb), on the demo folder, with settings made
+# for the occasion, so neither the desktop nor the player's settings show.
+# Needs xvfb, xdotool and imagemagick. Run it again whenever the look changes.
+set -eu
+
+root=$(CDPATH='' cd -- "$(dirname -- "$0")/.." && pwd)
+build=$(CDPATH='' cd -- "${1:?usage: make_screenshots.sh BUILD_DIR}" && pwd)
+program=$build/tagswap
+out=$root/resources/screenshots
+[ -x "$program" ] || { echo "make_screenshots.sh: no program at $program; build first" >&2; exit 1; }
+
+. "$root/tools/xvfb_display.sh"
+work=$(mktemp -d)
+app_pid=
+cleanup() {
+    status=$?
+    if [ -n "$app_pid" ]; then
+        kill "$app_pid" 2>/dev/null || true
+        wait "$app_pid" 2>/dev/null || true
+    fi
+    stop_xvfb
+    rm -rf "$work"
+    exit "$status"
+}
+trap cleanup EXIT
+trap 'exit 1' INT TERM
+
+# The first-run notice is for players, not for the pictures; the directory
+# is one a Linux player might type.
+mkdir -p "$work/config/Tagswap"
+printf '[Settings]\nBeenRun=True\nHLDir=/home/player/Half-Life\n' > "$work/config/Tagswap/Tagswap.ini"
+
+start_xvfb "$work"
+tagswap_display_environment
+export XDG_CONFIG_HOME="$work/config" XDG_RUNTIME_DIR="$work"
+(cd "$root/demo" && exec "$program") &
+app_pid=$!
+
+# wait_for_window TITLE: the id of the shown window with exactly that title
+wait_for_window() {
+    timeout 20 xdotool search --sync --onlyvisible --name "^$1\$" | head -n 1
+}
+
+# capture WINDOW FILE: the window's contents, without the timestamps
+# ImageMagick would otherwise write, so an unchanged look gives an unchanged file
+capture() {
+    sleep 1 # lets the window finish painting
+    import -window "$1" -define png:exclude-chunks=date,time "$2"
+}
+
+mkdir -p "$out"
+main=$(wait_for_window "Tagswap Beta")
+[ -n "$main" ] || { echo "make_screenshots.sh: the main window did not appear" >&2; exit 1; }
+capture "$main" "$out/main-window.png"
+
+# The Settings button, in the main window's client area (x 136..201, y 104..125).
+xdotool mousemove --window "$main" 168 114 click 1
+xdotool mousemove 1000 700 # away, so no button shows the pointer hovering over it
+settings=$(wait_for_window "Settings")
+[ -n "$settings" ] || { echo "make_screenshots.sh: the settings dialog did not appear" >&2; exit 1; }
+capture "$settings" "$out/settings-dialog.png"
+
+echo "make_screenshots.sh: wrote $out/main-window.png and $out/settings-dialog.png"
