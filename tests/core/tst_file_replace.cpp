@@ -1,16 +1,16 @@
 #include "file_replace.h"
+#include "scratch_folder.h"
+#include "test_files.h"
 
 #include <QCoreApplication>
-#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
-#include <QFileInfo>
 #include <QProcess>
 #include <QRandomGenerator>
-#include <QTemporaryDir>
 #include <QTest>
 
 #include <cstring>
+#include <memory>
 
 #ifdef Q_OS_UNIX
 #include <csignal>
@@ -19,25 +19,17 @@
 
 using namespace tagswap;
 using namespace Qt::StringLiterals;
+using tagswap::testing::FileDetail;
+using tagswap::testing::readFile;
+using tagswap::testing::ScratchFolder;
+using tagswap::testing::snapshot;
+using tagswap::testing::writeFile;
 
 namespace {
 
 // Run by the test on itself in a child process, so that the file size limit
 // hits the copy and not the test.
 constexpr char copyWithSizeLimit[] = "--copy-with-size-limit";
-
-void writeFile(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path);
-    QVERIFY2(file.open(QIODevice::WriteOnly | QIODevice::Truncate), qPrintable(file.errorString()));
-    QCOMPARE(file.write(bytes), bytes.size());
-}
-
-QByteArray readFile(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
 
 QByteArray randomBytes(qsizetype size, quint32 seed)
 {
@@ -46,32 +38,6 @@ QByteArray randomBytes(qsizetype size, quint32 seed)
     for (char &byte : bytes)
         byte = char(generator.generate() & 0xff);
     return bytes;
-}
-
-// Every entry below root with its kind and content hash, so that a stray
-// temporary file or a changed byte shows up.
-QStringList snapshot(const QString &root)
-{
-    QStringList entries;
-    const QDir base(root);
-    const auto filters = QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot;
-    QList<QFileInfo> pending = base.entryInfoList(filters);
-    while (!pending.isEmpty()) {
-        const QFileInfo info = pending.takeFirst();
-        const QString name = base.relativeFilePath(info.filePath());
-        if (info.isSymLink()) {
-            entries << name + u" -> "_s + info.symLinkTarget();
-        } else if (info.isDir()) {
-            entries << name + u'/';
-            pending << QDir(info.filePath()).entryInfoList(filters);
-        } else {
-            const QByteArray hash =
-                QCryptographicHash::hash(readFile(info.filePath()), QCryptographicHash::Sha1);
-            entries << name + u' ' + QString::fromLatin1(hash.toHex());
-        }
-    }
-    entries.sort();
-    return entries;
 }
 
 int runCopyWithSizeLimit(const char *source, const char *destination)
@@ -116,20 +82,18 @@ private slots:
 private:
     QString path(const QString &relative) const { return m_dir->filePath(relative); }
 
-    std::unique_ptr<QTemporaryDir> m_dir;
-    QString m_startDirectory;
+    std::unique_ptr<ScratchFolder> m_dir;
 };
 
 void TestFileReplace::init()
 {
-    m_dir = std::make_unique<QTemporaryDir>();
+    m_dir = std::make_unique<ScratchFolder>();
     QVERIFY(m_dir->isValid());
-    m_startDirectory = QDir::currentPath();
 }
 
 void TestFileReplace::cleanup()
 {
-    QDir::setCurrent(m_startDirectory);
+    m_dir.reset();
 }
 
 void TestFileReplace::copiesEveryByte_data()
@@ -192,7 +156,7 @@ void TestFileReplace::failureLeavesEverythingAsItWas()
     writeFile(path(u"readme.txt"_s), "read me");
     QVERIFY(QDir(m_dir->path()).mkdir(u"folder.wad"_s));
     writeFile(path(u"folder.wad/inside"_s), "inside");
-    const QStringList before = snapshot(m_dir->path());
+    const QStringList before = snapshot(m_dir->path(), FileDetail::Sha1);
 
     // Relative to the folder, as the spray list names its files.
     QVERIFY(QDir::setCurrent(m_dir->path()));
@@ -201,7 +165,7 @@ void TestFileReplace::failureLeavesEverythingAsItWas()
     QString error;
     QVERIFY(!replaceWithCopy(source, destination, &error));
     QVERIFY(!error.trimmed().isEmpty());
-    QCOMPARE(snapshot(m_dir->path()), before);
+    QCOMPARE(snapshot(m_dir->path(), FileDetail::Sha1), before);
 }
 
 void TestFileReplace::copyOntoItself_data()
@@ -228,14 +192,14 @@ void TestFileReplace::copyOntoItself()
     QVERIFY(QDir(m_dir->path()).mkdir(u"valve"_s));
     writeFile(path(u"valve/pldecal.wad"_s), spray);
     QVERIFY(QFile::link(u"pldecal.wad"_s, path(u"valve/link.wad"_s)));
-    const QStringList before = snapshot(m_dir->path());
+    const QStringList before = snapshot(m_dir->path(), FileDetail::Sha1);
 
     QVERIFY(QDir::setCurrent(m_dir->path()));
     QString error;
     const bool copied = replaceWithCopy(source, destination, &error);
     QVERIFY(copied || !error.isEmpty());
     QCOMPARE(readFile(path(u"valve/pldecal.wad"_s)), spray);
-    QCOMPARE(snapshot(m_dir->path()), before);
+    QCOMPARE(snapshot(m_dir->path(), FileDetail::Sha1), before);
 }
 
 void TestFileReplace::writeFailingPartWayKeepsOldDestination()
@@ -248,7 +212,7 @@ void TestFileReplace::writeFailingPartWayKeepsOldDestination()
     writeFile(path(u"spray.wad"_s), spray);
     QVERIFY(QDir(m_dir->path()).mkdir(u"valve"_s));
     writeFile(path(u"valve/pldecal.wad"_s), old);
-    const QStringList before = snapshot(m_dir->path());
+    const QStringList before = snapshot(m_dir->path(), FileDetail::Sha1);
 
     QProcess child;
     child.start(QCoreApplication::applicationFilePath(),
@@ -260,7 +224,7 @@ void TestFileReplace::writeFailingPartWayKeepsOldDestination()
     QCOMPARE(child.exitCode(), 1);
 
     QCOMPARE(readFile(path(u"valve/pldecal.wad"_s)), old);
-    QCOMPARE(snapshot(m_dir->path()), before);
+    QCOMPARE(snapshot(m_dir->path(), FileDetail::Sha1), before);
 #endif
 }
 

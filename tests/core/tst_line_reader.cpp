@@ -1,23 +1,15 @@
 #include "line_reader.h"
+#include "test_files.h"
 
 #include <QDir>
-#include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <memory>
+
 using namespace tagswap;
 using namespace Qt::StringLiterals;
-
-namespace {
-
-void writeFile(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path);
-    QVERIFY2(file.open(QIODevice::WriteOnly | QIODevice::Truncate), qPrintable(file.errorString()));
-    QCOMPARE(file.write(bytes), bytes.size());
-}
-
-} // namespace
+using tagswap::testing::writeFile;
 
 class TestLineReader : public QObject {
     Q_OBJECT

@@ -1,52 +1,18 @@
+#include "scratch_settings.h"
 #include "settings_store.h"
+#include "test_files.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QSettings>
-#include <QTemporaryDir>
 #include <QTest>
 
-#include <memory>
-
 using namespace tagswap;
-
-namespace {
-
-void writeFile(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path);
-    QVERIFY2(file.open(QIODevice::WriteOnly | QIODevice::Truncate), qPrintable(file.errorString()));
-    QCOMPARE(file.write(bytes), bytes.size());
-}
-
-QByteArray readFile(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-// Every entry below root with its size, so that any stray file shows up.
-QStringList snapshot(const QString &root)
-{
-    QStringList entries;
-    const QDir base(root);
-    const auto filters = QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot;
-    QList<QFileInfo> pending = base.entryInfoList(filters);
-    while (!pending.isEmpty()) {
-        const QFileInfo info = pending.takeFirst();
-        if (info.isDir()) {
-            entries << base.relativeFilePath(info.filePath()) + u'/';
-            pending << QDir(info.filePath()).entryInfoList(filters);
-        } else {
-            entries << base.relativeFilePath(info.filePath()) + u' ' + QString::number(info.size());
-        }
-    }
-    entries.sort();
-    return entries;
-}
-
-} // namespace
+using tagswap::testing::readFile;
+using tagswap::testing::ScratchSettings;
+using tagswap::testing::snapshot;
+using tagswap::testing::writeFile;
 
 class TestSettingsStore : public QObject {
     Q_OBJECT
@@ -68,28 +34,20 @@ private slots:
     void saveOverDamagedFile();
 
 private:
-    QString configDir() const { return m_config->path() + QStringLiteral("/Tagswap"); }
+    QString configDir() const { return m_settings.folder(); }
     QString iniPath() const { return configDir() + QStringLiteral("/Tagswap.ini"); }
 
-    std::unique_ptr<QTemporaryDir> m_config;
+    ScratchSettings m_settings;
 };
 
 void TestSettingsStore::initTestCase()
 {
-    // QSettings fixes its default folders at first use, so the private
-    // configuration home has to be in place before anything touches it.
-    m_config = std::make_unique<QTemporaryDir>();
-    QVERIFY(m_config->isValid());
-    qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_config->path()));
+    m_settings.setUp();
 }
 
 void TestSettingsStore::init()
 {
-    const QFileInfo folder(configDir());
-    if (folder.isDir())
-        QVERIFY(QDir(configDir()).removeRecursively());
-    else if (folder.exists())
-        QVERIFY(QFile::remove(configDir()));
+    m_settings.reset();
 }
 
 void TestSettingsStore::freshAccountReadsEmpty()
@@ -232,14 +190,14 @@ void TestSettingsStore::saveIntoUnwritablePlaceFails()
         QVERIFY(QDir().mkpath(iniPath()));
         writeFile(iniPath() + QStringLiteral("/keep.txt"), "inside");
     }
-    const QStringList before = snapshot(m_config->path());
+    const QStringList before = snapshot(m_settings.home());
 
     QString error;
     QVERIFY(!SettingsStore::save(settings::HLDir, QStringLiteral("/games/hl"), &error));
     QVERIFY(!error.trimmed().isEmpty());
     QVERIFY(!SettingsStore::save(settings::BeenRun, QStringLiteral("True")));
 
-    QCOMPARE(snapshot(m_config->path()), before);
+    QCOMPARE(snapshot(m_settings.home()), before);
     if (folderIsAFile)
         QCOMPARE(readFile(configDir()), QByteArray("not a folder"));
     else

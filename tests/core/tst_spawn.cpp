@@ -1,16 +1,20 @@
 #include "posix_spawner.h"
+#include "scratch_folder.h"
+#include "test_files.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QTemporaryDir>
 #include <QTest>
 
 #include <cerrno>
+#include <memory>
 #include <sys/wait.h>
 
 using namespace tagswap;
 using namespace Qt::StringLiterals;
+using tagswap::testing::readFile;
+using tagswap::testing::ScratchFolder;
 
 namespace {
 
@@ -18,17 +22,10 @@ constexpr int startTimeoutMs = 10000;
 
 void writeFile(const QString &path, const QByteArray &bytes, QFile::Permissions permissions)
 {
-    QFile file(path);
-    QVERIFY2(file.open(QIODevice::WriteOnly | QIODevice::Truncate), qPrintable(file.errorString()));
-    QCOMPARE(file.write(bytes), bytes.size());
-    file.close();
-    QVERIFY(file.setPermissions(permissions));
-}
-
-QByteArray readFile(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    tagswap::testing::writeFile(path, bytes);
+    if (QTest::currentTestFailed()) // then there may be no file to set them on
+        return;
+    QVERIFY(QFile::setPermissions(path, permissions));
 }
 
 constexpr QFile::Permissions executable = QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner
@@ -76,25 +73,23 @@ private:
     void writeRecorder();
     void verifyNothingInjected();
 
-    std::unique_ptr<QTemporaryDir> m_dir;
-    QString m_startDirectory;
+    std::unique_ptr<ScratchFolder> m_dir;
     QByteArray m_path;
 };
 
 void TestSpawn::init()
 {
-    m_dir = std::make_unique<QTemporaryDir>();
+    m_dir = std::make_unique<ScratchFolder>();
     QVERIFY(m_dir->isValid());
     QVERIFY(QDir(m_dir->path()).mkdir(u"bin"_s));
     QVERIFY(QDir(m_dir->path()).mkdir(u"work dir"_s));
-    m_startDirectory = QDir::currentPath();
     m_path = qgetenv("PATH");
     writeRecorder();
 }
 
 void TestSpawn::cleanup()
 {
-    QDir::setCurrent(m_startDirectory);
+    m_dir.reset();
     qputenv("PATH", m_path);
 }
 
@@ -112,7 +107,8 @@ void TestSpawn::writeRecorder()
 
 void TestSpawn::verifyNothingInjected()
 {
-    for (const QString &folder : {m_dir->path(), workPath(), path(u"bin"_s), m_startDirectory})
+    for (const QString &folder :
+         {m_dir->path(), workPath(), path(u"bin"_s), m_dir->startDirectory()})
         QVERIFY2(!QFileInfo::exists(folder + u"/pwned"_s), qPrintable(folder));
 }
 

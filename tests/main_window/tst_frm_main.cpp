@@ -2,17 +2,19 @@
 // Form_Load fills, the first-run notice and which button the Enter key presses.
 
 #include "file_list_box.h"
+#include "forms.h"
 #include "frm_main.h"
 #include "recording_platform.h"
+#include "scratch_folder.h"
+#include "scratch_settings.h"
 #include "settings_store.h"
+#include "test_files.h"
 
 #include <QAccessible>
 #include <QApplication>
 #include <QComboBox>
 #include <QDir>
-#include <QFile>
 #include <QPushButton>
-#include <QTemporaryDir>
 #include <QTest>
 
 #include <memory>
@@ -21,16 +23,15 @@ using namespace Qt::StringLiterals;
 using tagswap::frmMain;
 using tagswap::MsgBoxStyle;
 using tagswap::SettingsStore;
+using tagswap::testing::focusedName;
+using tagswap::testing::openForm;
 using tagswap::testing::RecordingPlatform;
+using tagswap::testing::ScratchFolder;
+using tagswap::testing::ScratchSettings;
+using tagswap::testing::tryWriteFile;
 namespace settings = tagswap::settings;
 
 namespace {
-
-bool writeFile(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
-}
 
 QStringList listedNames(const frmMain &window)
 {
@@ -46,12 +47,6 @@ QStringList modEntries(const frmMain &window)
     for (int i = 0; i < window.cmbMod->count(); ++i)
         entries.append(window.cmbMod->itemText(i));
     return entries;
-}
-
-QString focusedName()
-{
-    const QWidget *focused = QApplication::focusWidget();
-    return focused ? focused->objectName() : u"<nothing>"_s;
 }
 
 const QString noticeText = u"This appears to be your first time running Tagswap.\r\n"
@@ -90,32 +85,26 @@ private slots:
     void keys();
 
 private:
-    QString settingsFolder() const { return m_config.filePath(u"Tagswap"_s); }
-    // Opens the window the way the program starts: created, loaded, then shown.
-    std::unique_ptr<frmMain> openWindow();
+    std::unique_ptr<frmMain> openWindow()
+    {
+        return openForm<frmMain>(m_platform, tagswap::CommandLine{});
+    }
 
-    QTemporaryDir m_config;
-    std::unique_ptr<QTemporaryDir> m_work;
-    QString m_startDir;
+    ScratchSettings m_settings;
+    std::unique_ptr<ScratchFolder> m_work;
     RecordingPlatform m_platform;
 };
 
 void FrmMainTest::initTestCase()
 {
-    QVERIFY(m_config.isValid());
-    // QSettings fixes its folders at first use, so this must come before any settings access.
-    qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_config.path()));
-    QVERIFY2(SettingsStore::location().startsWith(m_config.path()),
-             qPrintable(SettingsStore::location()));
+    m_settings.setUp();
     QApplication::setQuitOnLastWindowClosed(false);
-    m_startDir = QDir::currentPath();
 }
 
 void FrmMainTest::init()
 {
-    QFile::remove(settingsFolder());
-    QDir(settingsFolder()).removeRecursively();
-    m_work = std::make_unique<QTemporaryDir>();
+    m_settings.reset();
+    m_work = std::make_unique<ScratchFolder>();
     QVERIFY(m_work->isValid());
     QVERIFY(QDir::setCurrent(m_work->path()));
     m_platform = RecordingPlatform();
@@ -123,18 +112,7 @@ void FrmMainTest::init()
 
 void FrmMainTest::cleanup()
 {
-    QDir::setCurrent(m_startDir);
     m_work.reset();
-}
-
-std::unique_ptr<frmMain> FrmMainTest::openWindow()
-{
-    auto window = std::make_unique<frmMain>(m_platform, tagswap::CommandLine{});
-    window->Form_Load();
-    window->show();
-    if (!QTest::qWaitForWindowActive(window.get()))
-        qWarning("the main window did not become active");
-    return window;
 }
 
 void FrmMainTest::windowDesign()
@@ -212,7 +190,7 @@ void FrmMainTest::controlPlacement()
 
 void FrmMainTest::focusStartsOnSprayListAndFollowsTabOrder()
 {
-    QVERIFY(writeFile(u"spray.wad"_s, "x"));
+    QVERIFY(tryWriteFile(u"spray.wad"_s, "x"));
     QVERIFY(SettingsStore::save(settings::BeenRun, u"True"_s));
     const auto window = openWindow();
     QCOMPARE(focusedName(), u"flbFiles"_s);
@@ -233,7 +211,7 @@ void FrmMainTest::sprayListShowsWadFilesInNaturalOrder()
 {
     for (const char *name : {"s10.wad", "c.Wad", "B.WAD", "s2.wad", "a.wad", "x.txt", "wad",
                              "nowad", "e.wad.bak", "f.txt.wad_"})
-        QVERIFY(writeFile(QString::fromLatin1(name), "data"));
+        QVERIFY(tryWriteFile(QString::fromLatin1(name), "data"));
     QVERIFY(QDir().mkdir(u"d.wad"_s));
     QVERIFY(SettingsStore::save(settings::BeenRun, u"True"_s));
 
@@ -282,7 +260,7 @@ void FrmMainTest::modList()
     QFETCH(QStringList, entries);
     QFETCH(int, selected);
     if (source == u"file")
-        QVERIFY(writeFile(u"mods.txt"_s, contents));
+        QVERIFY(tryWriteFile(u"mods.txt"_s, contents));
     else if (source == u"folder")
         QVERIFY(QDir().mkdir(u"mods.txt"_s));
     QVERIFY(SettingsStore::save(settings::BeenRun, u"True"_s));
@@ -348,7 +326,7 @@ void FrmMainTest::firstRunNotice()
 void FrmMainTest::noticeComesAgainWhenItCannotBeRecorded()
 {
     // A file where the settings folder belongs: nothing can be stored, not even by root.
-    QVERIFY(writeFile(settingsFolder(), "in the way"));
+    QVERIFY(tryWriteFile(m_settings.folder(), "in the way"));
     for (int run = 1; run <= 2; ++run) {
         frmMain window(m_platform, tagswap::CommandLine{});
         window.Form_Load();
@@ -389,7 +367,7 @@ void FrmMainTest::keys()
     QFETCH(QString, focus);
     QFETCH(int, key);
     QFETCH(QStringList, titles);
-    QVERIFY(writeFile(u"spray.wad"_s, "x"));
+    QVERIFY(tryWriteFile(u"spray.wad"_s, "x"));
     QVERIFY(SettingsStore::save(settings::BeenRun, u"True"_s));
     const auto window = openWindow();
 

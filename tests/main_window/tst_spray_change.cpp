@@ -2,16 +2,20 @@
 // Exit and the close box starting the game, and Help, About, Refresh and Settings.
 
 #include "file_list_box.h"
+#include "forms.h"
 #include "frm_main.h"
 #include "frm_settings.h"
 #include "recording_platform.h"
+#include "scratch_folder.h"
+#include "scratch_settings.h"
 #include "settings_store.h"
+#include "test_files.h"
 
 #include <QApplication>
 #include <QComboBox>
 #include <QDir>
-#include <QDirIterator>
 #include <QFile>
+#include <QFileInfo>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -27,23 +31,16 @@ using tagswap::frmMain;
 using tagswap::frmSettings;
 using tagswap::MsgBoxStyle;
 using tagswap::SettingsStore;
+using tagswap::testing::openForm;
+using tagswap::testing::readFile;
 using tagswap::testing::RecordingPlatform;
+using tagswap::testing::ScratchFolder;
+using tagswap::testing::ScratchSettings;
+using tagswap::testing::snapshot;
+using tagswap::testing::tryWriteFile;
 namespace settings = tagswap::settings;
 
 namespace {
-
-bool writeFile(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
-}
-
-// Null when the file cannot be read.
-QByteArray readFile(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
 
 // Larger than one copy chunk, with every byte value and line ends a text copy would mangle.
 QByteArray sprayBytes(int seed)
@@ -52,22 +49,6 @@ QByteArray sprayBytes(int seed)
     for (int i = 0; i < 150'000; ++i)
         bytes.append(char((i * 7 + seed) % 256));
     return bytes;
-}
-
-// Every file and folder below root with its size, to prove that nothing was touched.
-QStringList snapshot(const QString &root)
-{
-    QStringList entries;
-    QDirIterator it(root, QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden,
-                    QDirIterator::Subdirectories);
-    while (it.hasNext()) {
-        it.next();
-        const QFileInfo info = it.fileInfo();
-        entries.append(QDir(root).relativeFilePath(info.filePath()) + u' '
-                       + (info.isDir() ? u"dir"_s : QString::number(info.size())));
-    }
-    entries.sort();
-    return entries;
 }
 
 void press(QPushButton *button)
@@ -164,15 +145,16 @@ private slots:
     void directoryAcceptedInSettingsIsUsedByChange();
 
 private:
-    QString settingsFolder() const { return m_config.filePath(u"Tagswap"_s); }
     // "@" stands for the game folder of the case.
     QString inGame(QString path) const { return path.replace(u'@', m_game->path()); }
-    std::unique_ptr<frmMain> openWindow(tagswap::CommandLine commandLine = {});
+    std::unique_ptr<frmMain> openWindow(tagswap::CommandLine commandLine = {})
+    {
+        return openForm<frmMain>(m_platform, std::move(commandLine));
+    }
 
-    QTemporaryDir m_config;
-    std::unique_ptr<QTemporaryDir> m_work;
+    ScratchSettings m_settings;
+    std::unique_ptr<ScratchFolder> m_work;
     std::unique_ptr<QTemporaryDir> m_game;
-    QString m_startDir;
     RecordingPlatform m_platform;
     const QByteArray m_grandmother = sprayBytes(1);
     const QByteArray m_other = sprayBytes(2);
@@ -180,53 +162,36 @@ private:
 
 void SprayChangeTest::initTestCase()
 {
-    QVERIFY(m_config.isValid());
-    // QSettings fixes its folders at first use, so this must come before any settings access.
-    qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_config.path()));
-    QVERIFY2(SettingsStore::location().startsWith(m_config.path()),
-             qPrintable(SettingsStore::location()));
+    m_settings.setUp();
     QApplication::setQuitOnLastWindowClosed(false);
-    m_startDir = QDir::currentPath();
 }
 
 void SprayChangeTest::init()
 {
-    QFile::remove(settingsFolder());
-    QDir(settingsFolder()).removeRecursively();
+    m_settings.reset();
     m_platform = RecordingPlatform();
-    m_work = std::make_unique<QTemporaryDir>();
+    m_work = std::make_unique<ScratchFolder>();
     m_game = std::make_unique<QTemporaryDir>();
     QVERIFY(m_work->isValid() && m_game->isValid());
     QVERIFY(QDir(m_game->path()).mkdir(u"valve"_s));
     QVERIFY(QDir(m_game->path()).mkdir(u"tfc"_s));
     QVERIFY(QDir::setCurrent(m_work->path()));
-    QVERIFY(writeFile(u"grandmother.wad"_s, m_grandmother));
-    QVERIFY(writeFile(u"other.wad"_s, m_other));
+    QVERIFY(tryWriteFile(u"grandmother.wad"_s, m_grandmother));
+    QVERIFY(tryWriteFile(u"other.wad"_s, m_other));
     QVERIFY(SettingsStore::save(settings::BeenRun, u"True"_s));
 }
 
 void SprayChangeTest::cleanup()
 {
-    QDir::setCurrent(m_startDir);
     m_work.reset();
     m_game.reset();
-}
-
-std::unique_ptr<frmMain> SprayChangeTest::openWindow(tagswap::CommandLine commandLine)
-{
-    auto window = std::make_unique<frmMain>(m_platform, std::move(commandLine));
-    window->Form_Load();
-    window->show();
-    if (!QTest::qWaitForWindowActive(window.get()))
-        qWarning("the main window did not become active");
-    return window;
 }
 
 void SprayChangeTest::changeWithoutSelectionOnlyWarns()
 {
     QVERIFY(SettingsStore::save(settings::HLDir, m_game->path()));
     const auto window = openWindow();
-    QDir(settingsFolder()).removeRecursively();
+    QDir(m_settings.folder()).removeRecursively();
     const QStringList gameBefore = snapshot(m_game->path());
     const QStringList workBefore = snapshot(m_work->path());
 
@@ -238,7 +203,7 @@ void SprayChangeTest::changeWithoutSelectionOnlyWarns()
     QCOMPARE(warning.title, u"Tagswap"_s);
     QCOMPARE(warning.style, MsgBoxStyle::Exclamation);
     QCOMPARE(warning.owner.data(), static_cast<QWidget *>(window.get()));
-    QVERIFY(!QFileInfo::exists(settingsFolder()));
+    QVERIFY(!QFileInfo::exists(m_settings.folder()));
     QCOMPARE(snapshot(m_game->path()), gameBefore);
     QCOMPARE(snapshot(m_work->path()), workBefore);
 }
@@ -247,7 +212,7 @@ void SprayChangeTest::changeCopiesSelectedSpray()
 {
     QVERIFY(SettingsStore::save(settings::HLDir, m_game->path()));
     const QString installed = m_game->filePath(u"valve/pldecal.wad"_s);
-    QVERIFY(writeFile(installed, "the spray the game had"));
+    QVERIFY(tryWriteFile(installed, "the spray the game had"));
     const auto window = openWindow();
 
     QVERIFY(selectSpray(*window, u"grandmother.wad"_s));
@@ -257,7 +222,7 @@ void SprayChangeTest::changeCopiesSelectedSpray()
     QCOMPARE(window->cmbMod->currentText(), u"valve"_s);
 
     // The same selection again copies again.
-    QVERIFY(writeFile(installed, "changed in between"));
+    QVERIFY(tryWriteFile(installed, "changed in between"));
     press(window->cmdChange);
     QCOMPARE(readFile(installed), m_grandmother);
 
@@ -297,7 +262,7 @@ void SprayChangeTest::destination()
     QFETCH(int, modIndex);
     QFETCH(QString, destination);
     if (modsFile)
-        QVERIFY(writeFile(u"mods.txt"_s, mods));
+        QVERIFY(tryWriteFile(u"mods.txt"_s, mods));
     QVERIFY(SettingsStore::save(settings::HLDir, inGame(hlDir)));
     const auto window = openWindow();
     window->cmbMod->setCurrentIndex(modIndex);
@@ -341,11 +306,11 @@ void SprayChangeTest::failedCopy()
     QFETCH(QString, destination);
     destination = inGame(destination);
     QVERIFY(!QFileInfo::exists(u"/tagswap-no-such-mod"_s));
-    QVERIFY(writeFile(m_game->filePath(u"hl.exe"_s), "MZ"));
-    QVERIFY(writeFile(m_game->filePath(u"valve/pldecal.wad"_s), "the spray the game had"));
+    QVERIFY(tryWriteFile(m_game->filePath(u"hl.exe"_s), "MZ"));
+    QVERIFY(tryWriteFile(m_game->filePath(u"valve/pldecal.wad"_s), "the spray the game had"));
     QVERIFY(QDir(m_game->path()).mkpath(u"dirmod/pldecal.wad"_s));
     if (!mods.isEmpty())
-        QVERIFY(writeFile(u"mods.txt"_s, mods.toLatin1()));
+        QVERIFY(tryWriteFile(u"mods.txt"_s, mods.toLatin1()));
     if (storeDir)
         QVERIFY(SettingsStore::save(settings::HLDir, inGame(hlDir)));
     const auto window = openWindow();
@@ -377,7 +342,7 @@ void SprayChangeTest::sprayNamedPldecalCopiedOntoItself()
 {
     // Playing from inside the mod folder: the spray and its destination are one file.
     const QString modFolder = m_game->filePath(u"valve"_s);
-    QVERIFY(writeFile(modFolder + u"/pldecal.wad"_s, m_grandmother));
+    QVERIFY(tryWriteFile(modFolder + u"/pldecal.wad"_s, m_grandmother));
     QVERIFY(QDir::setCurrent(modFolder));
     QVERIFY(SettingsStore::save(settings::HLDir, m_game->path()));
     const auto window = openWindow();
@@ -419,7 +384,7 @@ void SprayChangeTest::exit()
                                                            : tagswap::CommandLine{};
     const auto window = openWindow(commandLine);
     if (!withArguments)
-        QDir(settingsFolder()).removeRecursively();
+        QDir(m_settings.folder()).removeRecursively();
 
     if (closeBox)
         QVERIFY(window->close());
@@ -431,7 +396,7 @@ void SprayChangeTest::exit()
     QVERIFY(m_platform.messages.isEmpty());
     if (!withArguments) {
         QVERIFY(m_platform.starts.isEmpty());
-        QVERIFY(!QFileInfo::exists(settingsFolder()));
+        QVERIFY(!QFileInfo::exists(m_settings.folder()));
         return;
     }
     QCOMPARE(m_platform.starts.size(), 1);
@@ -495,7 +460,7 @@ void SprayChangeTest::about()
 
 void SprayChangeTest::refreshRereadsSprayList()
 {
-    QVERIFY(writeFile(u"a.wad"_s, "a"));
+    QVERIFY(tryWriteFile(u"a.wad"_s, "a"));
     const auto window = openWindow();
     const auto listed = [&] {
         QStringList names;
@@ -510,7 +475,7 @@ void SprayChangeTest::refreshRereadsSprayList()
     QCOMPARE(window->flbFiles->fileName(), QString());
 
     QVERIFY(selectSpray(*window, u"other.wad"_s));
-    QVERIFY(writeFile(u"b.wad"_s, "b"));
+    QVERIFY(tryWriteFile(u"b.wad"_s, "b"));
     QVERIFY(QFile::remove(u"a.wad"_s));
     press(window->cmdRefresh);
     QCOMPARE(listed(), (QStringList{u"b.wad"_s, u"grandmother.wad"_s, u"other.wad"_s}));
@@ -550,11 +515,11 @@ void SprayChangeTest::settingsOpensModalDialogThatCloseBoxLeavesUnstored()
     press(window->cmdSettings);
     QCOMPARE(shown, stored);
 
-    QDir(settingsFolder()).removeRecursively();
+    QDir(m_settings.folder()).removeRecursively();
     whenSettingsOpen([&](frmSettings &dialog) { shown = dialog.txtHalfLife->text(); });
     press(window->cmdSettings);
     QCOMPARE(shown, u"C:\\SIERRA\\Half-Life"_s);
-    QVERIFY(!QFileInfo::exists(settingsFolder()));
+    QVERIFY(!QFileInfo::exists(m_settings.folder()));
 
     QVERIFY(m_platform.messages.isEmpty());
     QCOMPARE(m_platform.endCount, 0);
@@ -563,7 +528,7 @@ void SprayChangeTest::settingsOpensModalDialogThatCloseBoxLeavesUnstored()
 
 void SprayChangeTest::directoryAcceptedInSettingsIsUsedByChange()
 {
-    QVERIFY(writeFile(m_game->filePath(u"hl.exe"_s), "MZ"));
+    QVERIFY(tryWriteFile(m_game->filePath(u"hl.exe"_s), "MZ"));
     const auto window = openWindow();
     whenSettingsOpen([&](frmSettings &dialog) {
         dialog.txtHalfLife->setText(m_game->path() + u"/"_s);

@@ -1,19 +1,23 @@
 // The settings dialog: its design, what it shows when loaded, the "..." button
 // and the game folder check behind OK.
 
+#include "forms.h"
 #include "frm_settings.h"
 #include "recording_platform.h"
+#include "scratch_folder.h"
+#include "scratch_settings.h"
 #include "settings_store.h"
+#include "test_files.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QScreen>
 #include <QSignalSpy>
-#include <QTemporaryDir>
 #include <QTest>
 
 #include <memory>
@@ -22,24 +26,17 @@ using namespace Qt::StringLiterals;
 using tagswap::frmSettings;
 using tagswap::MsgBoxStyle;
 using tagswap::SettingsStore;
+using tagswap::testing::focusedName;
+using tagswap::testing::openForm;
 using tagswap::testing::RecordingPlatform;
+using tagswap::testing::ScratchFolder;
+using tagswap::testing::ScratchSettings;
+using tagswap::testing::tryWriteFile;
 namespace settings = tagswap::settings;
 
 namespace {
 
 const QString designText = u"C:\\SIERRA\\Half-Life"_s;
-
-bool writeFile(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
-}
-
-QString focusedName()
-{
-    const QWidget *focused = QApplication::focusWidget();
-    return focused ? focused->objectName() : u"<nothing>"_s;
-}
 
 QString rejection(const QString &directory)
 {
@@ -76,35 +73,30 @@ private slots:
     void okKeepsDialogOpenWhenDirectoryCannotBeStored();
 
 private:
-    QString settingsFolder() const { return m_config.filePath(u"Tagswap"_s); }
     // "@" stands for the case's own folder, which is also the working directory.
     QString inRoot(QString path) const { return path.replace(u'@', m_root->path()); }
-    std::unique_ptr<frmSettings> openDialog();
+    std::unique_ptr<frmSettings> openDialog()
+    {
+        return openForm<frmSettings>(m_platform, m_owner.get());
+    }
 
-    QTemporaryDir m_config;
-    std::unique_ptr<QTemporaryDir> m_root;
+    ScratchSettings m_settings;
+    std::unique_ptr<ScratchFolder> m_root;
     std::unique_ptr<QWidget> m_owner;
-    QString m_startDir;
     RecordingPlatform m_platform;
 };
 
 void FrmSettingsTest::initTestCase()
 {
-    QVERIFY(m_config.isValid());
-    // QSettings fixes its folders at first use, so this must come before any settings access.
-    qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_config.path()));
-    QVERIFY2(SettingsStore::location().startsWith(m_config.path()),
-             qPrintable(SettingsStore::location()));
+    m_settings.setUp();
     QApplication::setQuitOnLastWindowClosed(false);
-    m_startDir = QDir::currentPath();
 }
 
 void FrmSettingsTest::init()
 {
-    QFile::remove(settingsFolder());
-    QDir(settingsFolder()).removeRecursively();
+    m_settings.reset();
     m_platform = RecordingPlatform();
-    m_root = std::make_unique<QTemporaryDir>();
+    m_root = std::make_unique<ScratchFolder>();
     QVERIFY(m_root->isValid());
     QVERIFY(QDir::setCurrent(m_root->path()));
 
@@ -112,10 +104,10 @@ void FrmSettingsTest::init()
     for (const QString &folder : {u"game"_s, u"nogame"_s, u"blank "_s, u"empty"_s,
                                   u"exefolder/hl.exe"_s, u"rel"_s})
         QVERIFY(root.mkpath(folder));
-    QVERIFY(writeFile(root.filePath(u"game/hl.exe"_s), "MZ"));
-    QVERIFY(writeFile(root.filePath(u"blank /hl.exe"_s), "MZ"));
-    QVERIFY(writeFile(root.filePath(u"empty/hl.exe"_s), QByteArray()));
-    QVERIFY(writeFile(root.filePath(u"rel/hl.exe"_s), "MZ"));
+    QVERIFY(tryWriteFile(root.filePath(u"game/hl.exe"_s), "MZ"));
+    QVERIFY(tryWriteFile(root.filePath(u"blank /hl.exe"_s), "MZ"));
+    QVERIFY(tryWriteFile(root.filePath(u"empty/hl.exe"_s), QByteArray()));
+    QVERIFY(tryWriteFile(root.filePath(u"rel/hl.exe"_s), "MZ"));
 
     // Away from the screen's corner, so that a dialog placed by its owner would show it.
     m_owner = std::make_unique<QWidget>();
@@ -127,19 +119,7 @@ void FrmSettingsTest::init()
 void FrmSettingsTest::cleanup()
 {
     m_owner.reset();
-    QDir::setCurrent(m_startDir);
     m_root.reset();
-}
-
-std::unique_ptr<frmSettings> FrmSettingsTest::openDialog()
-{
-    auto dialog = std::make_unique<frmSettings>(m_platform, m_owner.get());
-    dialog->Form_Load();
-    dialog->show();
-    // A window owned by an active one counts as active itself, so wait for the real thing.
-    if (!QTest::qWaitFor([&] { return QApplication::activeWindow() == dialog.get(); }))
-        qWarning("the settings dialog did not become active");
-    return dialog;
 }
 
 void FrmSettingsTest::dialogDesign()
@@ -222,7 +202,7 @@ void FrmSettingsTest::enterAndEscapeDoNothing()
     QVERIFY(dialog->isVisible());
     QCOMPARE(finished.count(), 0);
     QVERIFY(m_platform.messages.isEmpty());
-    QVERIFY(!QFileInfo::exists(settingsFolder()));
+    QVERIFY(!QFileInfo::exists(m_settings.folder()));
     QCOMPARE(dialog->txtHalfLife->text(), m_root->filePath(u"game"_s));
 }
 
@@ -276,7 +256,7 @@ void FrmSettingsTest::browseOnlyExplains()
     }
     QCOMPARE(dialog->txtHalfLife->text(), u"typed so far"_s);
     QVERIFY(dialog->isVisible());
-    QVERIFY(!QFileInfo::exists(settingsFolder()));
+    QVERIFY(!QFileInfo::exists(m_settings.folder()));
 }
 
 void FrmSettingsTest::ok_data()
@@ -347,7 +327,7 @@ void FrmSettingsTest::ok()
 void FrmSettingsTest::okKeepsDialogOpenWhenDirectoryCannotBeStored()
 {
     // A file where the settings folder belongs: nothing can be stored, not even by root.
-    QVERIFY(writeFile(settingsFolder(), "in the way"));
+    QVERIFY(tryWriteFile(m_settings.folder(), "in the way"));
     const auto dialog = openDialog();
     const QString game = m_root->filePath(u"game"_s);
     dialog->txtHalfLife->setText(game);
@@ -363,7 +343,7 @@ void FrmSettingsTest::okKeepsDialogOpenWhenDirectoryCannotBeStored()
     QVERIFY(dialog->result() != QDialog::Accepted);
     QCOMPARE(dialog->txtHalfLife->text(), game);
 
-    QVERIFY(QFile::remove(settingsFolder()));
+    QVERIFY(QFile::remove(m_settings.folder()));
     QCOMPARE(SettingsStore::read(settings::HLDir), QString());
 }
 
