@@ -16,3 +16,15 @@ endif()
 unset(_tagswap_minor_digits)
 
 set(TAGSWAP_ICON_SIZES 16 22 24 32 48 64 128 256)
+
+# Compiles the hicolor PNGs into <target> under :/icon/<size>.png, for
+# platforms where the program carries its own window icon.
+function(tagswap_add_icon_resource target)
+    set(files)
+    foreach(size IN LISTS TAGSWAP_ICON_SIZES)
+        set(file ${PROJECT_SOURCE_DIR}/resources/icons/hicolor/${size}x${size}/apps/${TAGSWAP_APP_ID}.png)
+        set_source_files_properties(${file} PROPERTIES QT_RESOURCE_ALIAS ${size}.png)
+        list(APPEND files ${file})
+    endforeach()
+    qt_add_resources(${target} ${target}_icon PREFIX /icon FILES ${files})
+endfunction()
