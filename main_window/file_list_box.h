@@ -15,7 +15,9 @@ public:
     // The selected file's name without folder; "" when nothing is selected.
     QString fileName() const;
     // Reads the folder again. A selected file that is still there stays selected.
-    void refresh();
+    // False when the folder itself is gone or cannot be read; the list is then empty.
+    bool refresh();
+    QString directory() const { return m_directory; }
 
 private:
     QStringList matchingNames() const;

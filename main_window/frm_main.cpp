@@ -93,8 +93,9 @@ void useButtonFaceBackground(QWidget *widget)
 frmMain::frmMain(Platform &platform, CommandLine commandLine, QWidget *parent)
     : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint
                           | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint
-                          | Qt::WindowCloseButtonHint),
-      m_platform(platform), m_commandLine(std::move(commandLine))
+                          | Qt::WindowCloseButtonHint)
+    , m_platform(platform)
+    , m_commandLine(std::move(commandLine))
 {
     setObjectName(QStringLiteral("frmMain"));
     setWindowTitle(QStringLiteral("Tagswap Beta"));
@@ -252,15 +253,21 @@ void frmMain::cmdAbout_Click()
     const ProgramLaunch viewer = readmeViewer();
     if (m_platform.startProgram(viewer, &reason))
         return;
-    m_platform.messageBox(this,
-                          joinLines({tr("Could not start %1 to show readme.txt.").arg(viewer.program),
-                                     tr("Reason: %1").arg(reason)}),
-                          MsgBoxStyle::Critical, QStringLiteral("Tagswap"));
+    m_platform.messageBox(
+        this,
+        joinLines({tr("Could not start %1 to show readme.txt.").arg(viewer.program),
+                   tr("Reason: %1").arg(reason)}),
+        MsgBoxStyle::Critical, QStringLiteral("Tagswap"));
 }
 
 void frmMain::cmdRefresh_Click()
 {
-    flbFiles->refresh();
+    if (flbFiles->refresh())
+        return;
+    m_platform.messageBox(this,
+                          tr("The folder %1 cannot be read any more.")
+                              .arg(QDir::toNativeSeparators(flbFiles->directory())),
+                          MsgBoxStyle::Critical, QStringLiteral("Tagswap"));
 }
 
 void frmMain::cmdSettings_Click()
