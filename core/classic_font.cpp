@@ -7,10 +7,10 @@ namespace tagswap {
 QFont classicFont(bool bold)
 {
     static const bool substitutesSet = [] {
-        QFont::insertSubstitutions(QStringLiteral("MS Sans Serif"),
-                                   QStringList{QStringLiteral("Microsoft Sans Serif"),
-                                    QStringLiteral("Liberation Sans"), QStringLiteral("Arial"),
-                                    QStringLiteral("DejaVu Sans")});
+        QFont::insertSubstitutions(
+            QStringLiteral("MS Sans Serif"),
+            QStringList{QStringLiteral("Microsoft Sans Serif"), QStringLiteral("Liberation Sans"),
+                        QStringLiteral("Arial"), QStringLiteral("DejaVu Sans")});
         return true;
     }();
     Q_UNUSED(substitutesSet);

@@ -13,11 +13,17 @@ struct CommandLine {
 #ifdef Q_OS_WIN
     // The raw text after the program's own path, as Windows keeps it.
     QString text;
-    bool isEmpty() const { return text.isEmpty(); }
+    bool isEmpty() const
+    {
+        return text.isEmpty();
+    }
 #else
     // argv[1..], byte for byte.
     QList<QByteArray> arguments;
-    bool isEmpty() const { return arguments.isEmpty(); }
+    bool isEmpty() const
+    {
+        return arguments.isEmpty();
+    }
 #endif
 
     // Arguments of this process (argc/argv are used on POSIX only).

@@ -7,7 +7,7 @@ namespace tagswap {
 QString sprayDestination(const QString &gameDirectory, const QString &mod)
 {
     return gameDirectory + QDir::separator() + mod + QDir::separator()
-        + QStringLiteral("pldecal.wad");
+           + QStringLiteral("pldecal.wad");
 }
 
 QString gameExecutable(const QString &gameDirectory)

@@ -10,8 +10,8 @@ namespace {
 QString decodeLine(const QByteArray &bytes)
 {
     // A byte-order mark inside the file is content; only the file's first is skipped.
-    QStringDecoder utf8(QStringConverter::Utf8,
-                        QStringConverter::Flag::Stateless | QStringConverter::Flag::ConvertInitialBom);
+    QStringDecoder utf8(QStringConverter::Utf8, QStringConverter::Flag::Stateless
+                                                    | QStringConverter::Flag::ConvertInitialBom);
     QString text = utf8(bytes);
     if (!utf8.hasError())
         return text;

@@ -4,7 +4,9 @@
 #include <QMessageBox>
 
 #ifdef Q_OS_WIN
+// shellapi.h needs windows.h before it.
 #include <windows.h>
+
 #include <shellapi.h>
 #else
 #include "posix_spawner.h"
@@ -45,8 +47,8 @@ bool QtPlatform::startProgram(const ProgramLaunch &launch, QString *error)
     const auto file = reinterpret_cast<const wchar_t *>(launch.program.utf16());
     const auto params = reinterpret_cast<const wchar_t *>(launch.arguments.text.utf16());
     const auto dir = launch.workingDirectory.isEmpty()
-        ? nullptr
-        : reinterpret_cast<const wchar_t *>(launch.workingDirectory.utf16());
+                         ? nullptr
+                         : reinterpret_cast<const wchar_t *>(launch.workingDirectory.utf16());
     const auto result = reinterpret_cast<INT_PTR>(
         ShellExecuteW(nullptr, nullptr, file, params, dir, SW_SHOWNORMAL));
     if (result > 32)

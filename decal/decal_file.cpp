@@ -11,8 +11,8 @@
 namespace decal {
 namespace {
 
-constexpr qint64 kFileHeaderSize = 12;      // magic, entry count, directory offset
-constexpr qint64 kTextureHeaderSize = 40;   // name, width, height, four level offsets
+constexpr qint64 kFileHeaderSize = 12;    // magic, entry count, directory offset
+constexpr qint64 kTextureHeaderSize = 40; // name, width, height, four level offsets
 constexpr qint64 kDirEntrySize = 32;
 constexpr int kNameBytes = 16;
 constexpr char kTypeDecal = 0x43;
@@ -37,9 +37,18 @@ std::nullopt_t fail(QString *error, const QString &message)
     return std::nullopt;
 }
 
-quint32 get32(const char *at) { return qFromLittleEndian<quint32>(at); }
-qint32 get32Signed(const char *at) { return qFromLittleEndian<qint32>(at); }
-void put32(char *at, qint64 value) { qToLittleEndian(quint32(value), at); }
+quint32 get32(const char *at)
+{
+    return qFromLittleEndian<quint32>(at);
+}
+qint32 get32Signed(const char *at)
+{
+    return qFromLittleEndian<qint32>(at);
+}
+void put32(char *at, qint64 value)
+{
+    qToLittleEndian(quint32(value), at);
+}
 
 QString problemWith(const Decal &d)
 {
@@ -48,7 +57,8 @@ QString problemWith(const Decal &d)
     };
     if (badSide(d.width) || badSide(d.height))
         return tr("A spray must be 16 to 256 pixels on each side in steps of 16, not %1x%2.")
-                .arg(d.width).arg(d.height);
+            .arg(d.width)
+            .arg(d.height);
     if (d.pixels.size() != qsizetype(d.width) * d.height)
         return tr("The pixel data does not fill %1x%2.").arg(d.width).arg(d.height);
     const bool latin1 = std::all_of(d.name.cbegin(), d.name.cend(), [](QChar c) {
@@ -89,8 +99,7 @@ std::array<QRgb, 256> sprayPalette()
     std::array<QRgb, 256> palette{};
     for (int i = 0; i < kCubeSize; ++i) {
         palette[i] = qRgb(i / (kCubeLevels * kCubeLevels) * kCubeStep,
-                          i / kCubeLevels % kCubeLevels * kCubeStep,
-                          i % kCubeLevels * kCubeStep);
+                          i / kCubeLevels % kCubeLevels * kCubeStep, i % kCubeLevels * kCubeStep);
     }
     // Greys between the cube's six, so shading and anti-aliased edges stay smooth.
     for (int k = 0; k < kGreyCount; ++k) {
@@ -108,12 +117,12 @@ int nearestIndex(QRgb c, const std::array<QRgb, 256> &palette)
     const auto distance = [&](int index) {
         const QRgb p = palette[index];
         return (qRed(p) - r) * (qRed(p) - r) + (qGreen(p) - g) * (qGreen(p) - g)
-                + (qBlue(p) - b) * (qBlue(p) - b);
+               + (qBlue(p) - b) * (qBlue(p) - b);
     };
     const int cube = (level(r) * kCubeLevels + level(g)) * kCubeLevels + level(b);
     const int mean = (r + g + b) / 3;
-    const int grey = kCubeSize
-            + std::clamp((mean * (kGreyCount + 1) + 127) / 255 - 1, 0, kGreyCount - 1);
+    const int grey =
+        kCubeSize + std::clamp((mean * (kGreyCount + 1) + 127) / 255 - 1, 0, kGreyCount - 1);
     return distance(grey) < distance(cube) ? grey : cube;
 }
 
@@ -126,25 +135,26 @@ QByteArray encode(const Decal &d, QString *error)
         return {};
     }
     const qint64 count = qint64(d.width) * d.height;
-    const qint64 textureSize = kTextureHeaderSize + count * 85 / 64 + 2 + 256 * 3;
+    const qint64 textureSize = kTextureHeaderSize + count * 85 / 64 + 2 + qint64(256) * 3;
     const qint64 paddedSize = (textureSize + 3) & ~qint64(3);
     const qint64 directoryOffset = kFileHeaderSize + paddedSize;
     const QByteArray name = d.name.toLatin1();
 
     QByteArray out(directoryOffset + kDirEntrySize, '\0');
     char *const file = out.data();
-    std::memcpy(file, "WAD3", 4);
+    // The magic is four bytes with no terminator.
+    std::memcpy(file, "WAD3", 4); // NOLINT(bugprone-not-null-terminated-result)
     put32(file + 4, 1);
     put32(file + 8, directoryOffset);
 
     char *const texture = file + kFileHeaderSize;
-    std::memcpy(texture, name.constData(), name.size());
+    std::memcpy(texture, name.constData(), name.size()); // the field is zero-filled already
     put32(texture + 16, d.width);
     put32(texture + 20, d.height);
     qint64 at = kTextureHeaderSize;
     for (int level = 0; level < 4; ++level) {
         const QByteArray pixels = level == 0 ? d.pixels : reduce(d, 1 << level);
-        put32(texture + 24 + 4 * level, at);
+        put32(texture + 24 + qsizetype(4) * level, at);
         std::memcpy(texture + at, pixels.constData(), pixels.size());
         at += pixels.size();
     }
@@ -169,7 +179,8 @@ std::optional<Decal> decode(const QByteArray &bytes, QString *error)
 {
     const qint64 fileSize = bytes.size();
     if (fileSize > kMaxFileSize)
-        return fail(error, tr("At %1 bytes the file is far too large to be a spray.").arg(fileSize));
+        return fail(error,
+                    tr("At %1 bytes the file is far too large to be a spray.").arg(fileSize));
     if (fileSize < kFileHeaderSize + kDirEntrySize || !bytes.startsWith("WAD3"))
         return fail(error, tr("This is not a WAD3 file."));
 
@@ -177,7 +188,8 @@ std::optional<Decal> decode(const QByteArray &bytes, QString *error)
     // cannot wrap around into the buffer.
     const char *const file = bytes.constData();
     if (const qint32 entries = get32Signed(file + 4); entries != 1)
-        return fail(error, tr("The file holds %1 entries; a spray holds exactly one.").arg(entries));
+        return fail(error,
+                    tr("The file holds %1 entries; a spray holds exactly one.").arg(entries));
     const qint64 directoryOffset = get32Signed(file + 8);
     if (directoryOffset + kDirEntrySize != fileSize)
         return fail(error, tr("The directory is not at the end of the file."));
@@ -188,7 +200,8 @@ std::optional<Decal> decode(const QByteArray &bytes, QString *error)
     const qint64 size = get32Signed(entry + 8);
     if (diskSize != size)
         return fail(error, tr("The texture's stored and unpacked sizes differ."));
-    if (size < kTextureHeaderSize || position < kFileHeaderSize || position + size > directoryOffset)
+    if (size < kTextureHeaderSize || position < kFileHeaderSize
+        || position + size > directoryOffset)
         return fail(error, tr("The texture lies outside the file."));
 
     const char *const texture = file + position;
@@ -203,8 +216,9 @@ std::optional<Decal> decode(const QByteArray &bytes, QString *error)
                               kTextureHeaderSize + count + count / 4,
                               kTextureHeaderSize + count + count / 4 + count / 16};
     for (int i = 0; i < 4; ++i) {
-        if (get32(texture + 24 + 4 * i) != levels[i])
-            return fail(error, tr("The smaller copies of the picture are missing or out of place."));
+        if (get32(texture + 24 + qsizetype(4) * i) != levels[i])
+            return fail(error,
+                        tr("The smaller copies of the picture are missing or out of place."));
     }
     const qint64 paletteAt = levels[3] + count / 64;
     if (paletteAt + 2 > size)
@@ -212,7 +226,7 @@ std::optional<Decal> decode(const QByteArray &bytes, QString *error)
     const int colours = qFromLittleEndian<quint16>(texture + paletteAt);
     if (colours > 256)
         return fail(error, tr("The palette has %1 colours; at most 256 are allowed.").arg(colours));
-    if (paletteAt + 2 + colours * 3 > size)
+    if (paletteAt + 2 + qint64(colours) * 3 > size)
         return fail(error, tr("The texture is cut short."));
 
     Decal d;
@@ -234,7 +248,8 @@ QSize fitSize(QSize source, int pixelBudget)
         return {};
     const double w = source.width();
     const double h = source.height();
-    const double scale = std::min({1.0, kMaxSide / w, kMaxSide / h, std::sqrt(pixelBudget / (w * h))});
+    const double scale =
+        std::min({1.0, kMaxSide / w, kMaxSide / h, std::sqrt(pixelBudget / (w * h))});
     const auto snap = [](double side) {
         return std::clamp(int(std::lround(side / kSideStep)) * kSideStep, kSideStep, kMaxSide);
     };
@@ -256,8 +271,8 @@ std::optional<Decal> fromImage(const QImage &image, int pixelBudget, QString *er
         return fail(error, tr("A budget of %1 pixels is too small for a spray.").arg(pixelBudget));
 
     QImage art = image.size() == size
-            ? image
-            : image.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+                     ? image
+                     : image.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
     art = art.convertToFormat(QImage::Format_ARGB32);
 
     Decal d;
@@ -268,7 +283,8 @@ std::optional<Decal> fromImage(const QImage &image, int pixelBudget, QString *er
     for (int y = 0; y < d.height; ++y) {
         const auto *line = reinterpret_cast<const QRgb *>(art.constScanLine(y));
         for (int x = 0; x < d.width; ++x) {
-            const int index = qAlpha(line[x]) < 128 ? kTransparentIndex : nearestIndex(line[x], d.palette);
+            const int index =
+                qAlpha(line[x]) < 128 ? kTransparentIndex : nearestIndex(line[x], d.palette);
             d.pixels[qsizetype(y) * d.width + x] = char(index);
         }
     }

@@ -16,19 +16,19 @@ class QImage;
 namespace decal {
 
 inline constexpr int kMaxSide = 256;
-inline constexpr int kSideStep = 16;        // every tool and guide uses multiples of 16
-inline constexpr int kPixelBudget = 12288;  // what Half-Life and Counter-Strike clients accept in practice
-inline constexpr int kMaxNameLength = 15;   // 16 bytes on disk, NUL-terminated
+inline constexpr int kSideStep = 16; // every tool and guide uses multiples of 16
+inline constexpr int kPixelBudget =
+    12288; // what Half-Life and Counter-Strike clients accept in practice
+inline constexpr int kMaxNameLength = 15; // 16 bytes on disk, NUL-terminated
 inline constexpr int kTransparentIndex = 255;
-inline constexpr QRgb kTransparentKey = 0xff0000ffu;  // pure blue in entry 255 marks a colour spray
+inline constexpr QRgb kTransparentKey = 0xff0000ffu; // pure blue in entry 255 marks a colour spray
 
-struct Decal
-{
+struct Decal {
     QString name = QStringLiteral("{LOGO");
     int width = 0;
     int height = 0;
-    QByteArray pixels;                 // width * height palette indices, row by row from the top
-    std::array<QRgb, 256> palette{};   // alpha is ignored
+    QByteArray pixels;               // width * height palette indices, row by row from the top
+    std::array<QRgb, 256> palette{}; // alpha is ignored
 
     // Colour spray: index 255 is transparent and the rest are colours. Otherwise the
     // game treats it as a one-colour logo whose indices are opacities of entry 255.

@@ -24,7 +24,8 @@ QImage canvas(int width, int height)
     return image;
 }
 
-void outlineAndFill(QPainter &p, const QPainterPath &shape, QColor fill, QColor outline, qreal width)
+void outlineAndFill(QPainter &p, const QPainterPath &shape, QColor fill, QColor outline,
+                    qreal width)
 {
     p.setRenderHint(QPainter::Antialiasing);
     p.setPen(QPen(outline, width, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
@@ -137,7 +138,8 @@ int main(int argc, char **argv)
     for (const auto &spray : sprays) {
         const QString path = folder.filePath(spray.file);
         QString error;
-        const std::optional<decal::Decal> d = decal::fromImage(spray.draw(), decal::kPixelBudget, &error);
+        const std::optional<decal::Decal> d =
+            decal::fromImage(spray.draw(), decal::kPixelBudget, &error);
         const QByteArray bytes = d ? decal::encode(*d, &error) : QByteArray();
         QSaveFile out(path);
         if (bytes.isEmpty() || !out.open(QIODevice::WriteOnly) || out.write(bytes) != bytes.size()

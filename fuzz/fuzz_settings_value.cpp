@@ -16,8 +16,8 @@ extern "C" int LLVMFuzzerInitialize(int *, char ***)
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     // Whole UTF-16 code units, the way a value typed in the dialog arrives.
-    const QString value = QString::fromUtf16(reinterpret_cast<const char16_t *>(data),
-                                             qsizetype(size / 2));
+    const QString value =
+        QString::fromUtf16(reinterpret_cast<const char16_t *>(data), qsizetype(size / 2));
     if (!tagswap::SettingsStore::save(tagswap::settings::HLDir, value))
         std::abort();
     if (tagswap::SettingsStore::read(tagswap::settings::HLDir) != value)

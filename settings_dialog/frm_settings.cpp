@@ -54,9 +54,9 @@ QPushButton *makeButton(const QString &caption, QWidget *parent)
 } // namespace
 
 frmSettings::frmSettings(Platform &platform, QWidget *owner)
-    : QDialog(owner, Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint
-                         | Qt::WindowCloseButtonHint),
-      m_platform(platform)
+    : QDialog(owner,
+              Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint)
+    , m_platform(platform)
 {
     setObjectName(QStringLiteral("frmSettings"));
     setWindowTitle(QStringLiteral("Settings"));

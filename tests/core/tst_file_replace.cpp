@@ -124,8 +124,9 @@ void TestFileReplace::copiesEveryByte()
     QCOMPARE(readFile(destination), spray);
 
     QCOMPARE(readFile(path(u"spray.wad"_s)), spray);
-    QCOMPARE(QDir(path(u"valve"_s)).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
-             QStringList{u"pldecal.wad"_s});
+    QCOMPARE(
+        QDir(path(u"valve"_s)).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+        QStringList{u"pldecal.wad"_s});
 }
 
 void TestFileReplace::failureLeavesEverythingAsItWas_data()
@@ -174,7 +175,8 @@ void TestFileReplace::copyOntoItself_data()
     QTest::addColumn<QString>("destination");
 
     QTest::newRow("same spelling") << u"valve/pldecal.wad"_s << u"valve/pldecal.wad"_s;
-    QTest::newRow("relative and absolute") << u"valve/pldecal.wad"_s << u"<root>/valve/pldecal.wad"_s;
+    QTest::newRow("relative and absolute")
+        << u"valve/pldecal.wad"_s << u"<root>/valve/pldecal.wad"_s;
     QTest::newRow("through dot-dot") << u"valve/pldecal.wad"_s << u"valve/../valve/./pldecal.wad"_s;
     QTest::newRow("doubled separator") << u"<root>/valve//pldecal.wad"_s << u"valve/pldecal.wad"_s;
     QTest::newRow("through a link to the file") << u"valve/pldecal.wad"_s << u"valve/link.wad"_s;

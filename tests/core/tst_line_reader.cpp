@@ -79,15 +79,12 @@ void TestLineReader::splitsAndDecodes_data()
         << QByteArray("valve\r\ntfc") << QStringList{u"valve"_s, u"tfc"_s};
     QTest::newRow("single line without end") << QByteArray("valve") << QStringList{u"valve"_s};
     QTest::newRow("a line end alone") << QByteArray("\r\n") << QStringList{empty};
-    QTest::newRow("empty lines in place")
-        << QByteArray("\r\nvalve\r\n\r\ntfc\r\n\r\n")
-        << QStringList{empty, u"valve"_s, empty, u"tfc"_s, empty};
-    QTest::newRow("blanks kept")
-        << QByteArray(" valve \r\n\ttfc\t\r\n   \r\n")
-        << QStringList{u" valve "_s, u"\ttfc\t"_s, u"   "_s};
-    QTest::newRow("duplicates kept")
-        << QByteArray("valve\r\nvalve\r\ntfc\r\nvalve\r\n")
-        << QStringList{u"valve"_s, u"valve"_s, u"tfc"_s, u"valve"_s};
+    QTest::newRow("empty lines in place") << QByteArray("\r\nvalve\r\n\r\ntfc\r\n\r\n")
+                                          << QStringList{empty, u"valve"_s, empty, u"tfc"_s, empty};
+    QTest::newRow("blanks kept") << QByteArray(" valve \r\n\ttfc\t\r\n   \r\n")
+                                 << QStringList{u" valve "_s, u"\ttfc\t"_s, u"   "_s};
+    QTest::newRow("duplicates kept") << QByteArray("valve\r\nvalve\r\ntfc\r\nvalve\r\n")
+                                     << QStringList{u"valve"_s, u"valve"_s, u"tfc"_s, u"valve"_s};
     QTest::newRow("lone LF") << QByteArray("valve\ntfc\n") << QStringList{u"valve"_s, u"tfc"_s};
     QTest::newRow("lone CR") << QByteArray("valve\rtfc\r") << QStringList{u"valve"_s, u"tfc"_s};
     QTest::newRow("mixed line ends")
@@ -102,8 +99,7 @@ void TestLineReader::splitsAndDecodes_data()
     QTest::newRow("UTF-8") << QByteArray("\xC3\x9Cn\xC3\xAF \xE6\x97\xA5\xE6\x9C\xAC\r\n")
                            << QStringList{u"Ün\u00EF 日本"_s};
     QTest::newRow("invalid UTF-8 read as Latin-1")
-        << QByteArray("caf\xE9\r\n\x80\xFF\r\n")
-        << QStringList{u"caf\u00E9"_s, u"\u0080\u00FF"_s};
+        << QByteArray("caf\xE9\r\n\x80\xFF\r\n") << QStringList{u"caf\u00E9"_s, u"\u0080\u00FF"_s};
     QTest::newRow("UTF-8 cut short read as Latin-1")
         << QByteArray("valve\xC3\r\n") << QStringList{u"valve\u00C3"_s};
     QTest::newRow("each line decoded on its own")
@@ -183,9 +179,8 @@ void TestLineReader::limits_data()
     QTest::newRow("exactly as many lines as allowed")
         << QByteArray("a\r\nb\r\nc\r\n") << qsizetype(3) << qsizetype(1024)
         << QStringList{u"a"_s, u"b"_s, u"c"_s};
-    QTest::newRow("empty lines count")
-        << QByteArray("\r\n\r\n\r\nvalve\r\n") << qsizetype(2) << qsizetype(1024)
-        << QStringList{QString(), QString()};
+    QTest::newRow("empty lines count") << QByteArray("\r\n\r\n\r\nvalve\r\n") << qsizetype(2)
+                                       << qsizetype(1024) << QStringList{QString(), QString()};
     QTest::newRow("long lines cut, the rest of each line dropped")
         << QByteArray("abcdefgh\r\nij\r\nklmn\nopqrs") << qsizetype(10) << qsizetype(4)
         << QStringList{u"abcd"_s, u"ij"_s, u"klmn"_s, u"opqr"_s};

@@ -29,9 +29,10 @@ void writeFile(const QString &path, const QByteArray &bytes, QFile::Permissions 
 }
 
 constexpr QFile::Permissions executable = QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner
-    | QFile::ReadGroup | QFile::ExeGroup | QFile::ReadOther | QFile::ExeOther;
-constexpr QFile::Permissions plain = QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup
-    | QFile::ReadOther;
+                                          | QFile::ReadGroup | QFile::ExeGroup | QFile::ReadOther
+                                          | QFile::ExeOther;
+constexpr QFile::Permissions plain =
+    QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::ReadOther;
 
 QByteArray quotedForShell(const QString &path)
 {
@@ -100,8 +101,11 @@ void TestSpawn::writeRecorder()
     const QByteArray out = quotedForShell(outputPath());
     writeFile(recorderPath(),
               "#!/bin/sh\n"
-              "printf '%s\\0' \"$(pwd -P)\" \"$@\" > " + out + ".part\n"
-              "mv " + out + ".part " + out + "\n",
+              "printf '%s\\0' \"$(pwd -P)\" \"$@\" > "
+                  + out
+                  + ".part\n"
+                    "mv "
+                  + out + ".part " + out + "\n",
               executable);
 }
 
@@ -137,7 +141,8 @@ void TestSpawn::argumentsArriveByteForByte()
     QVERIFY2(spawnDetached(launch, &error), qPrintable(error));
     QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(outputPath()), startTimeoutMs);
 
-    const QByteArray workingDirectory = QFile::encodeName(QFileInfo(workPath()).canonicalFilePath());
+    const QByteArray workingDirectory =
+        QFile::encodeName(QFileInfo(workPath()).canonicalFilePath());
     QCOMPARE(readFile(outputPath()), nulSeparated(QList<QByteArray>{workingDirectory} + arguments));
     verifyNothingInjected();
 }
@@ -172,8 +177,8 @@ void TestSpawn::findsTheProgram()
 
     const QString directory = inWorkDirectory ? workPath() : m_dir->path();
     QCOMPARE(readFile(outputPath()),
-             nulSeparated({QFile::encodeName(QFileInfo(directory).canonicalFilePath()), "-game",
-                           "tfc"}));
+             nulSeparated(
+                 {QFile::encodeName(QFileInfo(directory).canonicalFilePath()), "-game", "tfc"}));
 }
 
 void TestSpawn::reportsWhatCannotBeStarted_data()
@@ -224,8 +229,11 @@ void TestSpawn::returnsWhileTheProgramRuns()
     writeFile(path(u"bin/game"_s),
               "#!/bin/sh\n"
               "i=0\n"
-              "while [ ! -e " + go + " ] && [ $i -lt 300 ]; do sleep 0.1; i=$((i+1)); done\n"
-              "printf started > " + out + "\n",
+              "while [ ! -e "
+                  + go
+                  + " ] && [ $i -lt 300 ]; do sleep 0.1; i=$((i+1)); done\n"
+                    "printf started > "
+                  + out + "\n",
               executable);
 
     QString error;

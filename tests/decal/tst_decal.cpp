@@ -14,7 +14,7 @@ namespace {
 
 Decal pattern(int width, int height, bool colour = true)
 {
-    Decal d;  // keeps the default name
+    Decal d; // keeps the default name
     d.width = width;
     d.height = height;
     d.pixels.resize(qsizetype(width) * height);
@@ -27,9 +27,20 @@ Decal pattern(int width, int height, bool colour = true)
     return d;
 }
 
-quint32 get32(const QByteArray &b, qsizetype at) { return qFromLittleEndian<quint32>(b.constData() + at); }
-QByteArray set32(QByteArray b, qsizetype at, quint32 v) { qToLittleEndian(v, b.data() + at); return b; }
-QByteArray set16(QByteArray b, qsizetype at, quint16 v) { qToLittleEndian(v, b.data() + at); return b; }
+quint32 get32(const QByteArray &b, qsizetype at)
+{
+    return qFromLittleEndian<quint32>(b.constData() + at);
+}
+QByteArray set32(QByteArray b, qsizetype at, quint32 v)
+{
+    qToLittleEndian(v, b.data() + at);
+    return b;
+}
+QByteArray set16(QByteArray b, qsizetype at, quint16 v)
+{
+    qToLittleEndian(v, b.data() + at);
+    return b;
+}
 QByteArray setEntrySizes(QByteArray b, quint32 size)
 {
     return set32(set32(b, b.size() - 28, size), b.size() - 24, size);
@@ -37,7 +48,8 @@ QByteArray setEntrySizes(QByteArray b, quint32 size)
 
 // Written independently of encode(), so checks can be hit one at a time with files
 // that are otherwise consistent, including sizes encode() refuses to write.
-QByteArray rawFile(quint32 width, quint32 height, quint16 colours = 256, const QByteArray &label = "{LOGO")
+QByteArray rawFile(quint32 width, quint32 height, quint16 colours = 256,
+                   const QByteArray &label = "{LOGO")
 {
     const quint32 n = width * height;
     const QByteArray name = label.leftJustified(16, '\0');
@@ -48,7 +60,8 @@ QByteArray rawFile(quint32 width, quint32 height, quint16 colours = 256, const Q
     texture += QByteArray(n + n / 4 + n / 16 + n / 64, '\x01');
     texture += set16(QByteArray(2, '\0'), 0, colours) + QByteArray(colours * 3, '\x7f');
     texture += QByteArray((4 - texture.size() % 4) % 4, '\0');
-    const QByteArray entry = set32(QByteArray(12, '\0'), 0, 12) + QByteArray("\x43\0\0\0", 4) + name;
+    const QByteArray entry =
+        set32(QByteArray(12, '\0'), 0, 12) + QByteArray("\x43\0\0\0", 4) + name;
     const QByteArray magic = QByteArray("WAD3").leftJustified(12, '\0');
     const QByteArray header = set32(set32(magic, 4, 1), 8, 12 + texture.size());
     return header + texture + setEntrySizes(entry, texture.size());
@@ -62,8 +75,7 @@ QByteArray readFile(const QString &path)
 
 } // namespace
 
-class TestDecal : public QObject
-{
+class TestDecal : public QObject {
     Q_OBJECT
 
 private slots:
@@ -71,8 +83,10 @@ private slots:
     {
         Decal named = pattern(256, 256);
         named.name = QStringLiteral(u"caf\u00e9 fifteen_");
-        const std::pair<Decal, int> cases[] = {{pattern(16, 16), 1196}, {pattern(64, 64), 6296},
-                                               {pattern(96, 128, false), 17176}, {named, 87896}};
+        const std::pair<Decal, int> cases[] = {{pattern(16, 16), 1196},
+                                               {pattern(64, 64), 6296},
+                                               {pattern(96, 128, false), 17176},
+                                               {named, 87896}};
         for (const auto &[d, fileSize] : cases) {
             const QByteArray file = encode(d);
             QCOMPARE(file.size(), fileSize);
@@ -80,7 +94,7 @@ private slots:
             const qsizetype paletteAt = 12 + 40 + d.width * d.height * 85 / 64;
             const auto skeleton = [&](QByteArray f) {
                 return f.replace(52, paletteAt - 52, QByteArray(paletteAt - 52, '\0'))
-                        .replace(paletteAt + 2, 768, QByteArray(768, '\0'));
+                    .replace(paletteAt + 2, 768, QByteArray(768, '\0'));
             };
             QCOMPARE(skeleton(file), skeleton(rawFile(d.width, d.height, 256, d.name.toLatin1())));
             QString error;
@@ -114,11 +128,16 @@ private slots:
 
     void encodeRejects()
     {
-        const auto with = [](auto change) { Decal d = pattern(64, 64); change(d); return d; };
-        for (const Decal &d : {Decal(), with([](Decal &d) { d.width = 56; }),
-                               with([](Decal &d) { d.height = 272; }), with([](Decal &d) { d.pixels.chop(1); }),
-                               with([](Decal &d) { d.name = QStringLiteral("sixteen_chars___"); }),
-                               with([](Decal &d) { d.name = QStringLiteral(u"\u4e2d"); })}) {
+        const auto with = [](auto change) {
+            Decal d = pattern(64, 64);
+            change(d);
+            return d;
+        };
+        for (const Decal &d :
+             {Decal(), with([](Decal &d) { d.width = 56; }), with([](Decal &d) { d.height = 272; }),
+              with([](Decal &d) { d.pixels.chop(1); }),
+              with([](Decal &d) { d.name = QStringLiteral("sixteen_chars___"); }),
+              with([](Decal &d) { d.name = QStringLiteral(u"\u4e2d"); })}) {
             QString error;
             QVERIFY(encode(d, &error).isEmpty());
             QVERIFY(!error.isEmpty());
@@ -136,7 +155,8 @@ private slots:
         oldType[entry + 12] = 0x40;
         renamed.replace(entry + 16, 5, "other").replace(12, 5, "paint");
         slack = set32(slack.insert(entry, QByteArray(64, 'x')), 8, entry + 64);
-        early.remove(8, 4).insert(entry - 4, QByteArray(4, '\0'));  // texture moved into the file header
+        early.remove(8, 4).insert(entry - 4,
+                                  QByteArray(4, '\0')); // texture moved into the file header
         tooBig = set32(tooBig.insert(entry, QByteArray(1 << 20, '\0')), 8, entry + (1 << 20));
 
         // The game checks neither type nor name, nor the usual multiples of 16.
@@ -153,7 +173,8 @@ private slots:
         QTest::newRow("trailing byte") << ok + '\0' << false;
         QTest::newRow("truncated") << ok.left(ok.size() - 100) << false;
         QTest::newRow("sizes differ") << set32(ok, entry + 4, get32(ok, entry + 4) - 4) << false;
-        QTest::newRow("position in file header") << set32(set32(early, 8, entry), entry, 8) << false;
+        QTest::newRow("position in file header")
+            << set32(set32(early, 8, entry), entry, 8) << false;
         QTest::newRow("texture overlaps directory") << setEntrySizes(ok, entry - 8) << false;
         QTest::newRow("texture too small for palette") << setEntrySizes(ok, entry - 500) << false;
         QTest::newRow("width 0") << rawFile(0, 16) << false;
@@ -167,8 +188,9 @@ private slots:
         // Values that wrap around in 32-bit arithmetic.
         QTest::newRow("directory offset -32") << set32(ok, 8, 0xffffffe0) << false;
         QTest::newRow("position + size wraps")
-                << setEntrySizes(set32(ok, entry, 0x7fffffff), 0x7fffffff) << false;
-        QTest::newRow("negative position") << setEntrySizes(set32(ok, entry, 0xfffffffc), entry + 4) << false;
+            << setEntrySizes(set32(ok, entry, 0x7fffffff), 0x7fffffff) << false;
+        QTest::newRow("negative position")
+            << setEntrySizes(set32(ok, entry, 0xfffffffc), entry + 4) << false;
         QTest::newRow("width 2^32-1") << set32(ok, 28, 0xffffffff) << false;
     }
     void decodeChecks()
@@ -193,8 +215,8 @@ private slots:
             QByteArray damaged = ok;
             for (int hits = random.bounded(1, 4); hits > 0; --hits) {
                 // Mostly the header and directory, where the offsets live.
-                const qsizetype at = random.bounded(2) ? random.bounded(52)
-                                                       : ok.size() - 32 + random.bounded(32);
+                const qsizetype at =
+                    random.bounded(2) ? random.bounded(52) : ok.size() - 32 + random.bounded(32);
                 damaged[at] = char(random.bounded(256));
             }
             if (const std::optional<Decal> d = decal::decode(damaged))
@@ -217,13 +239,14 @@ private slots:
         QVERIFY(d->isColourSpray());
         const QImage back = toImage(*d);
         QCOMPARE(back.pixel(0, 0), qRgb(255, 0, 0));
-        QCOMPARE(back.pixel(1, 0), qRgb(0, 0, 255));  // opaque blue must stay visible
+        QCOMPARE(back.pixel(1, 0), qRgb(0, 0, 255)); // opaque blue must stay visible
         QVERIFY(qAbs(qGray(back.pixel(2, 0)) - 128) <= 4);
         QCOMPARE(back.pixel(3, 0), 0u);
         QCOMPARE(back.pixel(4, 0), qRgb(255, 255, 255));
         QCOMPARE(d->pixels.count(char(kTransparentIndex)), 32 * 48 - 4);
 
-        const std::optional<Decal> scaled = decal::fromImage(QImage(300, 200, QImage::Format_RGB32));
+        const std::optional<Decal> scaled =
+            decal::fromImage(QImage(300, 200, QImage::Format_RGB32));
         QVERIFY(scaled && !encode(*scaled).isEmpty());
         QCOMPARE(QSize(scaled->width, scaled->height), QSize(128, 96));
         QVERIFY(!decal::fromImage(QImage(), kPixelBudget, &error));
@@ -248,7 +271,8 @@ private slots:
         QVERIFY(files.size() >= 3);
         QCOMPARE(QDir(first.path()).entryList(QDir::Files), files);
         for (const QString &name : files) {
-            QVERIFY2(readFile(first.filePath(name)) == readFile(second.filePath(name)), qPrintable(name));
+            QVERIFY2(readFile(first.filePath(name)) == readFile(second.filePath(name)),
+                     qPrintable(name));
             const QByteArray bytes = readFile(shipped.filePath(name));
             QString error;
             const std::optional<Decal> d = decal::decode(bytes, &error);

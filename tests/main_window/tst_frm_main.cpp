@@ -49,7 +49,8 @@ QStringList modEntries(const frmMain &window)
     return entries;
 }
 
-const QString noticeText = u"This appears to be your first time running Tagswap.\r\n"
+const QString noticeText =
+    u"This appears to be your first time running Tagswap.\r\n"
     "It is very important that you click on \"Settings\" to set information needed for this "
     "program to operate as intended.\r\n"
     "\r\n"
@@ -132,10 +133,10 @@ void FrmMainTest::windowDesign()
     QVERIFY(!flags.testFlag(Qt::WindowMaximizeButtonHint));
 
     const std::pair<QWidget *, QString> named[] = {
-        {window->flbFiles, u"flbFiles"_s},     {window->cmdChange, u"cmdChange"_s},
+        {window->flbFiles, u"flbFiles"_s},       {window->cmdChange, u"cmdChange"_s},
         {window->cmdSettings, u"cmdSettings"_s}, {window->cmdAbout, u"cmdAbout"_s},
-        {window->cmdHelp, u"cmdHelp"_s},       {window->cmdExit, u"cmdExit"_s},
-        {window->cmbMod, u"cmbMod"_s},         {window->cmdRefresh, u"cmdRefresh"_s},
+        {window->cmdHelp, u"cmdHelp"_s},         {window->cmdExit, u"cmdExit"_s},
+        {window->cmbMod, u"cmbMod"_s},           {window->cmdRefresh, u"cmdRefresh"_s},
     };
     for (const auto &[control, name] : named)
         QCOMPARE(control->objectName(), name);
@@ -196,7 +197,7 @@ void FrmMainTest::focusStartsOnSprayListAndFollowsTabOrder()
     QCOMPARE(focusedName(), u"flbFiles"_s);
 
     // Refresh and the mod list come last although they stand higher up.
-    const QStringList order{u"cmdChange"_s, u"cmdSettings"_s, u"cmdAbout"_s, u"cmdHelp"_s,
+    const QStringList order{u"cmdChange"_s, u"cmdSettings"_s, u"cmdAbout"_s,   u"cmdHelp"_s,
                             u"cmdExit"_s,   u"cmbMod"_s,      u"cmdRefresh"_s, u"flbFiles"_s};
     for (const QString &next : order) {
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
@@ -223,7 +224,8 @@ void FrmMainTest::sprayListShowsWadFilesInNaturalOrder()
     QVERIFY(window->flbFiles->selectedItems().isEmpty());
     QCOMPARE(window->flbFiles->fileName(), QString());
 
-    const QListWidgetItem *item = window->flbFiles->findItems(u"s10.wad"_s, Qt::MatchExactly).value(0);
+    const QListWidgetItem *item =
+        window->flbFiles->findItems(u"s10.wad"_s, Qt::MatchExactly).value(0);
     QVERIFY(item);
     QTest::mouseClick(window->flbFiles->viewport(), Qt::LeftButton, {},
                       window->flbFiles->visualItemRect(item).center());
@@ -239,18 +241,18 @@ void FrmMainTest::modList_data()
 
     const QStringList valveTfc{u"valve"_s, u"tfc"_s};
     QTest::newRow("no mods.txt") << u"none"_s << QByteArray() << QStringList{u"valve"_s} << 0;
-    QTest::newRow("CR LF after every line") << u"file"_s << QByteArray("valve\r\ntfc\r\n")
-                                            << valveTfc << 0;
-    QTest::newRow("last line without line end") << u"file"_s << QByteArray("valve\r\ntfc")
-                                                << valveTfc << 0;
+    QTest::newRow("CR LF after every line")
+        << u"file"_s << QByteArray("valve\r\ntfc\r\n") << valveTfc << 0;
+    QTest::newRow("last line without line end")
+        << u"file"_s << QByteArray("valve\r\ntfc") << valveTfc << 0;
     QTest::newRow("empty lines, blanks and duplicates kept")
         << u"file"_s << QByteArray("valve\r\n\r\n tfc \r\nvalve\r\n")
         << QStringList{u"valve"_s, QString(), u" tfc "_s, u"valve"_s} << 0;
-    QTest::newRow("empty line first") << u"file"_s << QByteArray("\r\nvalve\r\n")
-                                      << QStringList{QString(), u"valve"_s} << 0;
+    QTest::newRow("empty line first")
+        << u"file"_s << QByteArray("\r\nvalve\r\n") << QStringList{QString(), u"valve"_s} << 0;
     QTest::newRow("empty mods.txt") << u"file"_s << QByteArray() << QStringList() << -1;
-    QTest::newRow("mods.txt is a folder") << u"folder"_s << QByteArray()
-                                          << QStringList{u"valve"_s} << 0;
+    QTest::newRow("mods.txt is a folder")
+        << u"folder"_s << QByteArray() << QStringList{u"valve"_s} << 0;
 }
 
 void FrmMainTest::modList()
@@ -347,18 +349,16 @@ void FrmMainTest::keys_data()
 
     const QStringList change{u"Tagswap"_s};
     QTest::newRow("Return on the spray list") << u"flbFiles"_s << int(Qt::Key_Return) << change;
-    QTest::newRow("keypad Enter on the spray list") << u"flbFiles"_s << int(Qt::Key_Enter)
-                                                    << change;
-    QTest::newRow("Return on the closed mod list") << u"cmbMod"_s << int(Qt::Key_Return)
-                                                   << change;
-    QTest::newRow("Return on Change presses it once") << u"cmdChange"_s << int(Qt::Key_Return)
-                                                      << change;
-    QTest::newRow("Return on Help") << u"cmdHelp"_s << int(Qt::Key_Return)
-                                    << QStringList{u"Help"_s};
-    QTest::newRow("Escape on the spray list") << u"flbFiles"_s << int(Qt::Key_Escape)
-                                              << QStringList();
-    QTest::newRow("Escape on the mod list") << u"cmbMod"_s << int(Qt::Key_Escape)
-                                            << QStringList();
+    QTest::newRow("keypad Enter on the spray list")
+        << u"flbFiles"_s << int(Qt::Key_Enter) << change;
+    QTest::newRow("Return on the closed mod list") << u"cmbMod"_s << int(Qt::Key_Return) << change;
+    QTest::newRow("Return on Change presses it once")
+        << u"cmdChange"_s << int(Qt::Key_Return) << change;
+    QTest::newRow("Return on Help")
+        << u"cmdHelp"_s << int(Qt::Key_Return) << QStringList{u"Help"_s};
+    QTest::newRow("Escape on the spray list")
+        << u"flbFiles"_s << int(Qt::Key_Escape) << QStringList();
+    QTest::newRow("Escape on the mod list") << u"cmbMod"_s << int(Qt::Key_Escape) << QStringList();
     QTest::newRow("Escape on Change") << u"cmdChange"_s << int(Qt::Key_Escape) << QStringList();
 }
 

@@ -87,8 +87,10 @@ void whenSettingsOpen(std::function<void(frmSettings &)> look, int triesLeft = 2
 // Arguments as a shell would hand them over, including what a shell would
 // have expanded and bytes that are not UTF-8.
 const QList<QByteArray> rawArguments{
-    "+connect", "10.0.0.1:27015", "two words", "\"quoted\"", "$(x)", ";", "*",
-    "line\nbreak", QByteArray("\xff\xfe\x80", 3), QByteArray(),
+    "+connect",   "10.0.0.1:27015", "two words",
+    "\"quoted\"", "$(x)",           ";",
+    "*",          "line\nbreak",    QByteArray("\xff\xfe\x80", 3),
+    QByteArray(),
 };
 
 tagswap::CommandLine gameCommandLine()
@@ -102,7 +104,8 @@ tagswap::CommandLine gameCommandLine()
     return tagswap::CommandLine::ofThisProcess(int(storage.size()), argv.data());
 }
 
-const QString helpText = u"I think this is a fairly easy to use this program, but I'll go through "
+const QString helpText =
+    u"I think this is a fairly easy to use this program, but I'll go through "
     "all the steps of setting up a color spraypaint for Team Fortress.\r\n"
     "\r\n"
     "Put all the color spraypaint files in the same directory as the Tagswap program file. Rename "
@@ -244,12 +247,11 @@ void SprayChangeTest::destination_data()
     QTest::addColumn<QString>("destination");
 
     QTest::newRow("valve") << u"@"_s << false << QByteArray() << 0 << u"@/valve/pldecal.wad"_s;
-    QTest::newRow("second mod picked") << u"@"_s << true << QByteArray("valve\r\ntfc\r\n") << 1
-                                       << u"@/tfc/pldecal.wad"_s;
-    QTest::newRow("empty mod entry") << u"@"_s << true << QByteArray("\r\n") << 0
-                                     << u"@//pldecal.wad"_s;
-    QTest::newRow("empty mod list") << u"@"_s << true << QByteArray() << -1
-                                    << u"@//pldecal.wad"_s;
+    QTest::newRow("second mod picked")
+        << u"@"_s << true << QByteArray("valve\r\ntfc\r\n") << 1 << u"@/tfc/pldecal.wad"_s;
+    QTest::newRow("empty mod entry")
+        << u"@"_s << true << QByteArray("\r\n") << 0 << u"@//pldecal.wad"_s;
+    QTest::newRow("empty mod list") << u"@"_s << true << QByteArray() << -1 << u"@//pldecal.wad"_s;
     QTest::newRow("game folder stored with trailing slash")
         << u"@/"_s << false << QByteArray() << 0 << u"@//valve/pldecal.wad"_s;
 }
@@ -380,8 +382,8 @@ void SprayChangeTest::exit()
     hlDir = inGame(hlDir);
     if (storeDir)
         QVERIFY(SettingsStore::save(settings::HLDir, hlDir));
-    const tagswap::CommandLine commandLine = withArguments ? gameCommandLine()
-                                                           : tagswap::CommandLine{};
+    const tagswap::CommandLine commandLine =
+        withArguments ? gameCommandLine() : tagswap::CommandLine{};
     const auto window = openWindow(commandLine);
     if (!withArguments)
         QDir(m_settings.folder()).removeRecursively();

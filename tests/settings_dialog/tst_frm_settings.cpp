@@ -42,12 +42,12 @@ QString rejection(const QString &directory)
 {
     return u"Error: Not a valid Half-Life directory.\r\n"
            "Reason: hl.exe does not reside in "_s
-        + directory
-        + u"\r\n"
-          "\r\n"
-          "Please check your typing, or make sure that is the correct Half-Life directory. If "
-          "that is your Half-Life directory for sure, and Half-Life is open, close it and try "
-          "again."_s;
+           + directory
+           + u"\r\n"
+             "\r\n"
+             "Please check your typing, or make sure that is the correct Half-Life directory. If "
+             "that is your Half-Life directory for sure, and Half-Life is open, close it and try "
+             "again."_s;
 }
 
 } // namespace
@@ -101,8 +101,8 @@ void FrmSettingsTest::init()
     QVERIFY(QDir::setCurrent(m_root->path()));
 
     const QDir root(m_root->path());
-    for (const QString &folder : {u"game"_s, u"nogame"_s, u"blank "_s, u"empty"_s,
-                                  u"exefolder/hl.exe"_s, u"rel"_s})
+    for (const QString &folder :
+         {u"game"_s, u"nogame"_s, u"blank "_s, u"empty"_s, u"exefolder/hl.exe"_s, u"rel"_s})
         QVERIFY(root.mkpath(folder));
     QVERIFY(tryWriteFile(root.filePath(u"game/hl.exe"_s), "MZ"));
     QVERIFY(tryWriteFile(root.filePath(u"blank /hl.exe"_s), "MZ"));
@@ -215,8 +215,8 @@ void FrmSettingsTest::load_data()
     QTest::newRow("nothing stored") << false << QString() << designText;
     QTest::newRow("stored empty") << true << QString() << designText;
     QTest::newRow("stored folder") << true << u"/games/Half-Life"_s << u"/games/Half-Life"_s;
-    QTest::newRow("trailing slash kept") << true << u"/games/Half-Life/"_s
-                                         << u"/games/Half-Life/"_s;
+    QTest::newRow("trailing slash kept")
+        << true << u"/games/Half-Life/"_s << u"/games/Half-Life/"_s;
     QTest::newRow("blanks kept") << true << u" /games/Half Life "_s << u" /games/Half Life "_s;
 }
 

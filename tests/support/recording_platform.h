@@ -44,7 +44,8 @@ public:
     int endCount = 0;
     bool startSucceeds = true;
     QString startError = QStringLiteral("No such file or directory");
-    std::function<void(const Message &)> onMessage; // e.g. to look at the window while a box is "open"
+    std::function<void(const Message &)>
+        onMessage; // e.g. to look at the window while a box is "open"
 };
 
 } // namespace tagswap::testing
