@@ -1,80 +1,76 @@
 #include "file_list_box.h"
 
-#include <QDir>
-#include <QDirIterator>
+#include "folder_listing.h"
+
 #include <QFileInfo>
 
 #include <algorithm>
+#include <vector>
 
 namespace tagswap {
 
 namespace {
 
-// Compares runs of digits by their value and everything else ignoring letter
-// case, so "spray2" comes before "spray10". Written out because the system
-// collator may be built without numeric ordering.
 bool isDigit(char16_t c)
 {
     return c >= u'0' && c <= u'9';
 }
 
 // Letter case is folded inline for ASCII, the common case in file names, and
-// by Qt's tables for the rest: a folder of thousands of sprays sorts quickly.
-char32_t folded(char16_t c)
+// by Qt's tables for the rest.
+char16_t folded(char16_t c)
 {
     if (c >= u'A' && c <= u'Z')
         return c + (u'a' - u'A');
-    return c < 0x80 ? c : QChar::toCaseFolded(char32_t(c));
+    return c < 0x80 ? c : QChar(c).toCaseFolded().unicode();
 }
 
-qsizetype digitRunEnd(QStringView s, qsizetype from)
+// A key whose plain order is the natural order of the names: letter case
+// folded, and each run of digits written as a '0' (which sorts where any digit
+// would), its length without leading zeros, then the digits, so that
+// "spray2" comes before "spray10". Keys are made once per name, which keeps
+// a folder of thousands of sprays quick to sort.
+QString naturalSortKey(QStringView name)
 {
-    while (from < s.size() && isDigit(s[from].unicode()))
-        ++from;
-    return from;
-}
-
-int compareNaturally(QStringView a, QStringView b)
-{
-    qsizetype i = 0, j = 0;
-    while (i < a.size() && j < b.size()) {
-        const char16_t ca = a[i].unicode(), cb = b[j].unicode();
-        if (isDigit(ca) && isDigit(cb)) {
-            while (i < a.size() && a[i] == u'0')
-                ++i;
-            while (j < b.size() && b[j] == u'0')
-                ++j;
-            const qsizetype endA = digitRunEnd(a, i), endB = digitRunEnd(b, j);
-            if (endA - i != endB - j)
-                return endA - i < endB - j ? -1 : 1;
-            if (const int c = a.sliced(i, endA - i).compare(b.sliced(j, endB - j)); c != 0)
-                return c;
-            i = endA;
-            j = endB;
+    QString key;
+    key.reserve(name.size() + 8);
+    for (qsizetype i = 0; i < name.size();) {
+        if (!isDigit(name[i].unicode())) {
+            key.append(QChar(folded(name[i].unicode())));
+            ++i;
             continue;
         }
-        const char32_t fa = folded(ca), fb = folded(cb);
-        if (fa != fb)
-            return fa < fb ? -1 : 1;
-        ++i;
-        ++j;
+        while (i < name.size() && name[i] == u'0')
+            ++i;
+        qsizetype end = i;
+        while (end < name.size() && isDigit(name[end].unicode()))
+            ++end;
+        key.append(u'0');
+        key.append(QChar(char16_t(u'0' + (end - i))));
+        key.append(name.sliced(i, end - i));
+        i = end;
     }
-    if (i < a.size() || j < b.size())
-        return i < a.size() ? 1 : -1;
-    // Names that differ only in case or leading zeros still get a fixed order.
-    return a.compare(b);
+    return key;
 }
 
 void sortNaturally(QStringList &names)
 {
-    std::sort(names.begin(), names.end(),
-              [](const QString &a, const QString &b) { return compareNaturally(a, b) < 0; });
+    std::vector<std::pair<QString, QString>> keyed;
+    keyed.reserve(names.size());
+    for (QString &name : names)
+        keyed.emplace_back(naturalSortKey(name), std::move(name));
+    // Names with the same key (differing only in case or leading zeros) are
+    // ordered by the names themselves, so the order never depends on the listing.
+    std::sort(keyed.begin(), keyed.end());
+    names.clear();
+    for (auto &entry : keyed)
+        names.append(std::move(entry.second));
 }
 
 } // namespace
 
-FileListBox::FileListBox(const QString &directory, const QString &pattern, QWidget *parent)
-    : QListWidget(parent), m_directory(directory), m_pattern(pattern)
+FileListBox::FileListBox(const QString &directory, const QString &suffix, QWidget *parent)
+    : QListWidget(parent), m_directory(directory), m_suffix(suffix)
 {
     setSelectionMode(QAbstractItemView::SingleSelection);
     setUniformItemSizes(true);
@@ -105,14 +101,7 @@ bool FileListBox::refresh()
 
 QStringList FileListBox::matchingNames() const
 {
-    // Matching ignores letter case, so SPRAY.WAD is listed as on the original
-    // platform. The iterator gives names without building a QFileInfo for each.
-    QStringList names;
-    QDirIterator it(m_directory, {m_pattern}, QDir::Files);
-    while (it.hasNext()) {
-        it.next();
-        names.append(it.fileName());
-    }
+    QStringList names = filesWithSuffix(m_directory, m_suffix);
     sortNaturally(names);
     return names;
 }

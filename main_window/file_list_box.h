@@ -4,13 +4,14 @@
 
 namespace tagswap {
 
-// Lists the files of one folder that match a pattern, by name only, in natural
+// Lists the files of one folder whose names end in a suffix (ignoring letter
+// case, as "*.wad" did on the original platform), by name only, in natural
 // order ("spray2" before "spray10"), ignoring letter case. The folder is fixed
 // when the list is made; refresh() reads it again.
 class FileListBox : public QListWidget {
     Q_OBJECT
 public:
-    FileListBox(const QString &directory, const QString &pattern, QWidget *parent = nullptr);
+    FileListBox(const QString &directory, const QString &suffix, QWidget *parent = nullptr);
 
     // The selected file's name without folder; "" when nothing is selected.
     QString fileName() const;
@@ -23,7 +24,7 @@ private:
     QStringList matchingNames() const;
 
     QString m_directory;
-    QString m_pattern;
+    QString m_suffix;
 };
 
 } // namespace tagswap

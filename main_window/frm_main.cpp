@@ -108,7 +108,7 @@ frmMain::frmMain(Platform &platform, CommandLine commandLine, QWidget *parent)
 void frmMain::createControls()
 {
     // The spray list reads the working directory now, as the window is made.
-    flbFiles = new FileListBox(QDir::currentPath(), QStringLiteral("*.wad"), this);
+    flbFiles = new FileListBox(QDir::currentPath(), QStringLiteral(".wad"), this);
     cmdChange = makeButton(QStringLiteral("Change"), this);
     cmdSettings = makeButton(QStringLiteral("Settings"), this);
     cmdAbout = makeButton(QStringLiteral("About"), this);
