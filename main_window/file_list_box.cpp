@@ -5,6 +5,8 @@
 #include <QFileInfo>
 
 #include <algorithm>
+#include <numeric>
+#include <string>
 #include <vector>
 
 namespace tagswap {
@@ -30,13 +32,13 @@ char16_t folded(char16_t c)
 // would), its length without leading zeros, then the digits, so that
 // "spray2" comes before "spray10". Keys are made once per name, which keeps
 // a folder of thousands of sprays quick to sort.
-QString naturalSortKey(QStringView name)
+std::u16string naturalSortKey(QStringView name)
 {
-    QString key;
-    key.reserve(name.size() + 8);
+    std::u16string key;
+    key.reserve(size_t(name.size()) + 8);
     for (qsizetype i = 0; i < name.size();) {
         if (!isDigit(name[i].unicode())) {
-            key.append(QChar(folded(name[i].unicode())));
+            key.push_back(folded(name[i].unicode()));
             ++i;
             continue;
         }
@@ -45,9 +47,9 @@ QString naturalSortKey(QStringView name)
         qsizetype end = i;
         while (end < name.size() && isDigit(name[end].unicode()))
             ++end;
-        key.append(u'0');
-        key.append(QChar(char16_t(u'0' + (end - i))));
-        key.append(name.sliced(i, end - i));
+        key.push_back(u'0');
+        key.push_back(char16_t(u'0' + (end - i)));
+        key.append(name.utf16() + i, size_t(end - i));
         i = end;
     }
     return key;
@@ -55,16 +57,25 @@ QString naturalSortKey(QStringView name)
 
 void sortNaturally(QStringList &names)
 {
-    std::vector<std::pair<QString, QString>> keyed;
-    keyed.reserve(names.size());
-    for (QString &name : names)
-        keyed.emplace_back(naturalSortKey(name), std::move(name));
-    // Names with the same key (differing only in case or leading zeros) are
-    // ordered by the names themselves, so the order never depends on the listing.
-    std::sort(keyed.begin(), keyed.end());
-    names.clear();
-    for (auto &entry : keyed)
-        names.append(std::move(entry.second));
+    std::vector<std::u16string> keys;
+    keys.reserve(size_t(names.size()));
+    for (const QString &name : names)
+        keys.push_back(naturalSortKey(name));
+    // Sorting positions moves no strings. Names with the same key (differing
+    // only in case or leading zeros) are ordered by the names themselves, so
+    // the order never depends on the listing.
+    std::vector<qsizetype> order(keys.size());
+    std::iota(order.begin(), order.end(), 0);
+    std::sort(order.begin(), order.end(), [&](qsizetype a, qsizetype b) {
+        if (const int c = keys[size_t(a)].compare(keys[size_t(b)]); c != 0)
+            return c < 0;
+        return names.at(a) < names.at(b);
+    });
+    QStringList sorted;
+    sorted.reserve(names.size());
+    for (const qsizetype i : order)
+        sorted.append(std::move(names[i]));
+    names = std::move(sorted);
 }
 
 } // namespace
