@@ -15,6 +15,20 @@ bool fail(QString *error, const QString &reason)
     return false;
 }
 
+// A full disk or a size limit first shows as a short write with no error set;
+// writing on brings the error that names the cause.
+bool writeAll(QSaveFile &out, const char *data, qint64 size)
+{
+    while (size > 0) {
+        const qint64 written = out.write(data, size);
+        if (written <= 0)
+            return false;
+        data += written;
+        size -= written;
+    }
+    return true;
+}
+
 QString tr(const char *text)
 {
     return QCoreApplication::translate("FileReplace", text);
@@ -47,7 +61,7 @@ bool replaceWithCopy(const QString &source, const QString &destination, QString 
         }
         if (got == 0)
             break;
-        if (out.write(chunk, got) != got) {
+        if (!writeAll(out, chunk, got)) {
             const QString reason = out.errorString();
             out.cancelWriting();
             return fail(error, reason);

@@ -61,7 +61,9 @@ QString SettingsStore::read(QStringView key)
 bool SettingsStore::save(QStringView key, const QString &value, QString *error)
 {
     auto store = openStore();
-    store->setValue(groupedKey(key), value);
+    const QString path = groupedKey(key);
+    const QVariant earlier = store->value(path);
+    store->setValue(path, value);
     store->sync();
     if (store->status() == QSettings::NoError)
         return true;
@@ -70,6 +72,12 @@ bool SettingsStore::save(QStringView key, const QString &value, QString *error)
     if (store->status() == QSettings::FormatError && openStore()->status() == QSettings::NoError
         && read(key) == value)
         return true;
+    // QSettings keeps an unwritten change in its per-process cache; without
+    // this the value that failed to save would be read back until Tagswap ends.
+    if (earlier.isValid())
+        store->setValue(path, earlier);
+    else
+        store->remove(path);
     if (error)
         *error = reasonWriteFailed(store->fileName());
     return false;

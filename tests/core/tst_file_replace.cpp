@@ -43,7 +43,7 @@ QByteArray randomBytes(qsizetype size, quint32 seed)
 int runCopyWithSizeLimit(const char *source, const char *destination)
 {
 #ifdef Q_OS_UNIX
-    constexpr rlim_t sizeLimit = 64 * 1024;
+    constexpr rlim_t sizeLimit = rlim_t(64) * 1024;
     const rlimit limit{sizeLimit, sizeLimit};
     if (::setrlimit(RLIMIT_FSIZE, &limit) != 0)
         return 3;
@@ -209,8 +209,8 @@ void TestFileReplace::writeFailingPartWayKeepsOldDestination()
 #ifndef Q_OS_UNIX
     QSKIP("needs a file size limit (RLIMIT_FSIZE)");
 #else
-    const QByteArray spray = randomBytes(1024 * 1024, 10);
-    const QByteArray old = randomBytes(10 * 1024, 11);
+    const QByteArray spray = randomBytes(qsizetype(1024) * 1024, 10);
+    const QByteArray old = randomBytes(qsizetype(10) * 1024, 11);
     writeFile(path(u"spray.wad"_s), spray);
     QVERIFY(QDir(m_dir->path()).mkdir(u"valve"_s));
     writeFile(path(u"valve/pldecal.wad"_s), old);

@@ -204,7 +204,7 @@ void TestLineReader::limits()
 
 void TestLineReader::longLineIsCutAndReadingGoesOn()
 {
-    const QByteArray huge(1024 * 1024, 'x');
+    const QByteArray huge(qsizetype(1024) * 1024, 'x');
     writeFile(modsPath(), "valve\r\n" + huge + "\r\ntfc\r\n");
 
     const LineLimits limits;

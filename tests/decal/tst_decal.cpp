@@ -41,7 +41,7 @@ QByteArray set16(QByteArray b, qsizetype at, quint16 v)
     qToLittleEndian(v, b.data() + at);
     return b;
 }
-QByteArray setEntrySizes(QByteArray b, quint32 size)
+QByteArray setEntrySizes(const QByteArray &b, quint32 size)
 {
     return set32(set32(b, b.size() - 28, size), b.size() - 24, size);
 }
@@ -58,7 +58,7 @@ QByteArray rawFile(quint32 width, quint32 height, quint16 colours = 256,
     for (int i = 0; i < 4; ++i)
         texture = set32(texture, 24 + 4 * i, levels[i]);
     texture += QByteArray(n + n / 4 + n / 16 + n / 64, '\x01');
-    texture += set16(QByteArray(2, '\0'), 0, colours) + QByteArray(colours * 3, '\x7f');
+    texture += set16(QByteArray(2, '\0'), 0, colours) + QByteArray(qsizetype(colours) * 3, '\x7f');
     texture += QByteArray((4 - texture.size() % 4) % 4, '\0');
     const QByteArray entry =
         set32(QByteArray(12, '\0'), 0, 12) + QByteArray("\x43\0\0\0", 4) + name;
@@ -113,7 +113,8 @@ private slots:
                 d.pixels[i] = char(i / 512 * 8 + i % 64 / 8);
             const QByteArray file = encode(d);
             for (int level = 1, side = 32; level < 4; ++level, side /= 2) {
-                const QByteArray mip = file.mid(12 + get32(file, 36 + 4 * level), side * side);
+                const QByteArray mip =
+                    file.mid(12 + get32(file, 36 + 4 * level), qsizetype(side) * side);
                 for (int i = 0; i < side * side; ++i)
                     QCOMPARE(int(mip[i]), i / side / (side / 8) * 8 + i % side / (side / 8));
             }

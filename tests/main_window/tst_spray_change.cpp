@@ -69,7 +69,7 @@ bool selectSpray(frmMain &window, const QString &name)
 // Once the modal settings dialog is up, hands it to look (which may also press
 // its buttons), then closes it by its close box if it is still open, so that
 // the exec() that showed it returns even when a check fails.
-void whenSettingsOpen(std::function<void(frmSettings &)> look, int triesLeft = 200)
+void whenSettingsOpen(const std::function<void(frmSettings &)> &look, int triesLeft = 200)
 {
     QTimer::singleShot(triesLeft == 200 ? 0 : 10, [look, triesLeft] {
         auto *dialog = qobject_cast<frmSettings *>(QApplication::activeModalWidget());
@@ -98,6 +98,7 @@ tagswap::CommandLine gameCommandLine()
     std::vector<QByteArray> storage{QByteArrayLiteral("tagswap")};
     storage.insert(storage.end(), rawArguments.begin(), rawArguments.end());
     std::vector<char *> argv;
+    argv.reserve(storage.size() + 1);
     for (QByteArray &argument : storage)
         argv.push_back(argument.data());
     argv.push_back(nullptr);
