@@ -3,34 +3,21 @@
 // file, a folder or the settings store. Whatever the real program costs beyond
 // this is what its own start-up work costs.
 //
-// Kept in step with app/main.cpp and main_window/frm_main.cpp by hand; if
-// either changes how the window is made, change this too or the comparison
-// drifts.
+// The application set-up and the placement of the controls are the product's
+// own functions; the controls themselves are made here as frm_main.cpp makes
+// them, so a change to how that window is built belongs here too.
 
+#include "application_setup.h"
 #include "classic_font.h"
-#include "twips.h"
+#include "control_placement.h"
 
 #include <QApplication>
 #include <QComboBox>
-#include <QDir>
-#include <QIcon>
 #include <QListWidget>
 #include <QPushButton>
 #include <QWidget>
 
 namespace {
-
-#if defined(TAGSWAP_APP_ID) && !defined(Q_OS_WIN)
-// Compiled-in resources, not the file system: the same icon, found the same way.
-QIcon programIcon()
-{
-    QIcon icon;
-    const QDir sizes(QStringLiteral(":/icon"));
-    for (const QString &file : sizes.entryList(QDir::Files))
-        icon.addFile(sizes.filePath(file));
-    return icon;
-}
-#endif
 
 QPushButton *makeButton(const QString &caption, QWidget *parent)
 {
@@ -59,15 +46,7 @@ int main(int argc, char *argv[])
     // Same as the product: Qt sees no arguments.
     int qtArgc = 1;
     QApplication app(qtArgc, argv);
-    QApplication::setApplicationName(QStringLiteral("Tagswap"));
-    QApplication::setApplicationVersion(QStringLiteral(TAGSWAP_VERSION));
-#ifdef TAGSWAP_APP_ID
-#ifndef Q_OS_WIN
-    QApplication::setWindowIcon(programIcon());
-#endif
-    QGuiApplication::setDesktopFileName(QStringLiteral(TAGSWAP_APP_ID));
-#endif
-    QApplication::setQuitOnLastWindowClosed(false);
+    tagswap::setUpApplication(TAGSWAP_VERSION, TAGSWAP_APP_ID);
 
     QWidget window(nullptr, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint
                                 | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint
@@ -94,12 +73,7 @@ int main(int argc, char *argv[])
     useButtonFaceBackground(flbFiles);
     useButtonFaceBackground(cmbMod);
 
-    struct Placement {
-        QWidget *control;
-        const char *name;
-        tagswap::TwipsRect rect;
-    };
-    const Placement placements[] = {
+    tagswap::placeInTabOrder({
         {flbFiles, "flbFiles", {120, 120, 1815, 3210}},
         {cmdChange, "cmdChange", {2040, 120, 975, 495}},
         {cmdSettings, "cmdSettings", {2040, 1560, 975, 315}},
@@ -108,15 +82,7 @@ int main(int argc, char *argv[])
         {cmdExit, "cmdExit", {2040, 3000, 975, 315}},
         {cmbMod, "cmbMod", {2040, 1020, 975, 315}},
         {cmdRefresh, "cmdRefresh", {2040, 660, 975, 315}},
-    };
-    QWidget *previous = nullptr;
-    for (const Placement &p : placements) {
-        p.control->setObjectName(QLatin1StringView(p.name));
-        p.control->setGeometry(p.rect.toPixels());
-        if (previous)
-            QWidget::setTabOrder(previous, p.control);
-        previous = p.control;
-    }
+    });
     window.setFixedSize(tagswap::twipsToPixels(3135), tagswap::twipsToPixels(3465));
     flbFiles->setFocus(Qt::OtherFocusReason);
 

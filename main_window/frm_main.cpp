@@ -1,6 +1,7 @@
 #include "frm_main.h"
 
 #include "classic_font.h"
+#include "control_placement.h"
 #include "file_list_box.h"
 #include "file_replace.h"
 #include "frm_settings.h"
@@ -8,7 +9,6 @@
 #include "line_reader.h"
 #include "platform.h"
 #include "settings_store.h"
-#include "twips.h"
 
 #include <QCloseEvent>
 #include <QComboBox>
@@ -125,13 +125,8 @@ void frmMain::createControls()
 
 void frmMain::placeControls()
 {
-    struct Placement {
-        QWidget *control;
-        const char *name;
-        TwipsRect rect;
-    };
     // In tab order.
-    const Placement placements[] = {
+    placeInTabOrder({
         {flbFiles, "flbFiles", {120, 120, 1815, 3210}},
         {cmdChange, "cmdChange", {2040, 120, 975, 495}},
         {cmdSettings, "cmdSettings", {2040, 1560, 975, 315}},
@@ -140,15 +135,7 @@ void frmMain::placeControls()
         {cmdExit, "cmdExit", {2040, 3000, 975, 315}},
         {cmbMod, "cmbMod", {2040, 1020, 975, 315}},
         {cmdRefresh, "cmdRefresh", {2040, 660, 975, 315}},
-    };
-    QWidget *previous = nullptr;
-    for (const Placement &p : placements) {
-        p.control->setObjectName(QLatin1StringView(p.name));
-        p.control->setGeometry(p.rect.toPixels());
-        if (previous)
-            setTabOrder(previous, p.control);
-        previous = p.control;
-    }
+    });
     setFixedSize(twipsToPixels(3135), twipsToPixels(3465));
     flbFiles->setFocus(Qt::OtherFocusReason);
 }

@@ -1,11 +1,11 @@
 #include "frm_settings.h"
 
 #include "classic_font.h"
+#include "control_placement.h"
 #include "file_replace.h"
 #include "game_paths.h"
 #include "platform.h"
 #include "settings_store.h"
-#include "twips.h"
 
 #include <QKeyEvent>
 #include <QLabel>
@@ -82,28 +82,13 @@ void frmSettings::createControls()
 
 void frmSettings::placeControls()
 {
-    struct Placement {
-        QWidget *control;
-        const char *name;
-        TwipsRect rect;
-    };
-    // In tab order.
-    const Placement placements[] = {
+    // In tab order; the label takes no focus.
+    placeInTabOrder({
         {txtHalfLife, "txtHalfLife", {120, 360, 3255, 285}},
         {lblHalfLife, "lblHalfLife", {120, 120, 1335, 255}},
         {cmdBrowse, "cmdBrowse", {3450, 360, 285, 285}},
         {cmdOk, "cmdOk", {2880, 720, 855, 255}},
-    };
-    QWidget *previous = nullptr;
-    for (const Placement &p : placements) {
-        p.control->setObjectName(QLatin1StringView(p.name));
-        p.control->setGeometry(p.rect.toPixels());
-        if (p.control->focusPolicy() == Qt::NoFocus)
-            continue;
-        if (previous)
-            setTabOrder(previous, p.control);
-        previous = p.control;
-    }
+    });
     setFixedSize(twipsToPixels(3855), twipsToPixels(1095));
     txtHalfLife->setFocus(Qt::OtherFocusReason);
 }
