@@ -3,37 +3,16 @@
 // file, a folder or the settings store. Whatever the real program costs beyond
 // this is what its own start-up work costs.
 //
-// The application set-up and the placement of the controls are the product's
-// own functions; the controls themselves are made here as frm_main.cpp makes
-// them, so a change to how that window is built belongs here too.
+// The application set-up and the window's design are the product's own
+// functions, so the skeleton cannot drift from what it stands in for.
 
 #include "application_setup.h"
-#include "classic_font.h"
-#include "control_placement.h"
+#include "main_window_design.h"
 
 #include <QApplication>
 #include <QComboBox>
 #include <QListWidget>
-#include <QPushButton>
 #include <QWidget>
-
-namespace {
-
-QPushButton *makeButton(const QString &caption, QWidget *parent)
-{
-    auto *button = new QPushButton(caption, parent);
-    button->setAutoDefault(true);
-    return button;
-}
-
-void useButtonFaceBackground(QWidget *widget)
-{
-    QPalette palette = widget->palette();
-    palette.setColor(QPalette::Base, palette.color(QPalette::Button));
-    widget->setPalette(palette);
-}
-
-} // namespace
 
 int main(int argc, char *argv[])
 {
@@ -48,43 +27,14 @@ int main(int argc, char *argv[])
     QApplication app(qtArgc, argv);
     tagswap::setUpApplication(TAGSWAP_VERSION, TAGSWAP_APP_ID);
 
-    QWidget window(nullptr, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint
-                                | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint
-                                | Qt::WindowCloseButtonHint);
-    window.setObjectName(QStringLiteral("frmMain"));
-    window.setWindowTitle(QStringLiteral("Tagswap Beta"));
-    window.setFont(tagswap::classicFont());
-
+    QWidget window(nullptr, tagswap::mainWindowFlags());
     // Configured as the product's list; left empty it is the floor however
     // many sprays the product finds.
     auto *flbFiles = new QListWidget(&window);
     flbFiles->setSelectionMode(QAbstractItemView::SingleSelection);
     flbFiles->setUniformItemSizes(true);
     flbFiles->addItems(names);
-    auto *cmdChange = makeButton(QStringLiteral("Change"), &window);
-    auto *cmdSettings = makeButton(QStringLiteral("Settings"), &window);
-    auto *cmdAbout = makeButton(QStringLiteral("About"), &window);
-    auto *cmdHelp = makeButton(QStringLiteral("Help"), &window);
-    auto *cmdExit = makeButton(QStringLiteral("Exit"), &window);
-    auto *cmbMod = new QComboBox(&window);
-    auto *cmdRefresh = makeButton(QStringLiteral("Refresh"), &window);
-    cmdChange->setDefault(true);
-    cmdChange->setFont(tagswap::classicFont(true));
-    useButtonFaceBackground(flbFiles);
-    useButtonFaceBackground(cmbMod);
-
-    tagswap::placeInTabOrder({
-        {flbFiles, "flbFiles", {120, 120, 1815, 3210}},
-        {cmdChange, "cmdChange", {2040, 120, 975, 495}},
-        {cmdSettings, "cmdSettings", {2040, 1560, 975, 315}},
-        {cmdAbout, "cmdAbout", {2040, 2040, 975, 315}},
-        {cmdHelp, "cmdHelp", {2040, 2520, 975, 315}},
-        {cmdExit, "cmdExit", {2040, 3000, 975, 315}},
-        {cmbMod, "cmbMod", {2040, 1020, 975, 315}},
-        {cmdRefresh, "cmdRefresh", {2040, 660, 975, 315}},
-    });
-    window.setFixedSize(tagswap::twipsToPixels(3135), tagswap::twipsToPixels(3465));
-    flbFiles->setFocus(Qt::OtherFocusReason);
+    QComboBox *cmbMod = tagswap::buildMainWindow(&window, flbFiles).cmbMod;
 
     // What the product shows when it has no mod list to read, so the box is
     // drawn with text without reading one.

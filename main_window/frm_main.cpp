@@ -1,12 +1,11 @@
 #include "frm_main.h"
 
-#include "classic_font.h"
-#include "control_placement.h"
 #include "file_list_box.h"
 #include "file_replace.h"
 #include "frm_settings.h"
 #include "game_paths.h"
 #include "line_reader.h"
+#include "main_window_design.h"
 #include "platform.h"
 #include "settings_store.h"
 
@@ -72,72 +71,24 @@ ProgramLaunch readmeViewer()
     return {viewer, CommandLine::fromWords({QStringLiteral("readme.txt")}), QString()};
 }
 
-QPushButton *makeButton(const QString &caption, QWidget *parent)
-{
-    auto *button = new QPushButton(caption, parent);
-    // Enter presses the focused button, as it does on the classic desktop.
-    button->setAutoDefault(true);
-    return button;
-}
-
-// The list and the mod box sit on the button-face colour.
-void useButtonFaceBackground(QWidget *widget)
-{
-    QPalette palette = widget->palette();
-    palette.setColor(QPalette::Base, palette.color(QPalette::Button));
-    widget->setPalette(palette);
-}
-
 } // namespace
 
 frmMain::frmMain(Platform &platform, CommandLine commandLine, QWidget *parent)
-    : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint
-                          | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint
-                          | Qt::WindowCloseButtonHint)
+    : QWidget(parent, mainWindowFlags())
     , m_platform(platform)
     , m_commandLine(std::move(commandLine))
 {
-    setObjectName(QStringLiteral("frmMain"));
-    setWindowTitle(QStringLiteral("Tagswap Beta"));
-    setFont(classicFont());
-    createControls();
-    placeControls();
-    connectControls();
-}
-
-void frmMain::createControls()
-{
     // The spray list reads the working directory now, as the window is made.
     flbFiles = new FileListBox(QDir::currentPath(), QStringLiteral(".wad"), this);
-    cmdChange = makeButton(QStringLiteral("Change"), this);
-    cmdSettings = makeButton(QStringLiteral("Settings"), this);
-    cmdAbout = makeButton(QStringLiteral("About"), this);
-    cmdHelp = makeButton(QStringLiteral("Help"), this);
-    cmdExit = makeButton(QStringLiteral("Exit"), this);
-    cmbMod = new QComboBox(this);
-    cmdRefresh = makeButton(QStringLiteral("Refresh"), this);
-
-    cmdChange->setDefault(true);
-    cmdChange->setFont(classicFont(true));
-    useButtonFaceBackground(flbFiles);
-    useButtonFaceBackground(cmbMod);
-}
-
-void frmMain::placeControls()
-{
-    // In tab order.
-    placeInTabOrder({
-        {flbFiles, "flbFiles", {120, 120, 1815, 3210}},
-        {cmdChange, "cmdChange", {2040, 120, 975, 495}},
-        {cmdSettings, "cmdSettings", {2040, 1560, 975, 315}},
-        {cmdAbout, "cmdAbout", {2040, 2040, 975, 315}},
-        {cmdHelp, "cmdHelp", {2040, 2520, 975, 315}},
-        {cmdExit, "cmdExit", {2040, 3000, 975, 315}},
-        {cmbMod, "cmbMod", {2040, 1020, 975, 315}},
-        {cmdRefresh, "cmdRefresh", {2040, 660, 975, 315}},
-    });
-    setFixedSize(twipsToPixels(3135), twipsToPixels(3465));
-    flbFiles->setFocus(Qt::OtherFocusReason);
+    const MainWindowControls controls = buildMainWindow(this, flbFiles);
+    cmdChange = controls.cmdChange;
+    cmdSettings = controls.cmdSettings;
+    cmdAbout = controls.cmdAbout;
+    cmdHelp = controls.cmdHelp;
+    cmdExit = controls.cmdExit;
+    cmbMod = controls.cmbMod;
+    cmdRefresh = controls.cmdRefresh;
+    connectControls();
 }
 
 void frmMain::connectControls()

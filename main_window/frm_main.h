@@ -46,8 +46,6 @@ protected:
     void keyPressEvent(QKeyEvent *event) override;
 
 private:
-    void createControls();
-    void placeControls();
     void connectControls();
     void fillModList();
     void showFirstRunNotice();
