@@ -5,6 +5,8 @@
 #include <QFileInfo>
 #include <QSettings>
 
+#include <memory>
+
 namespace tagswap {
 
 namespace {
