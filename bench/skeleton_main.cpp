@@ -11,7 +11,8 @@
 
 #include <QApplication>
 #include <QComboBox>
-#include <QListWidget>
+#include <QListView>
+#include <QStringListModel>
 #include <QWidget>
 
 int main(int argc, char *argv[])
@@ -30,10 +31,12 @@ int main(int argc, char *argv[])
     QWidget window(nullptr, tagswap::mainWindowFlags());
     // Configured as the product's list; left empty it is the floor however
     // many sprays the product finds.
-    auto *flbFiles = new QListWidget(&window);
+    auto *flbFiles = new QListView(&window);
     flbFiles->setSelectionMode(QAbstractItemView::SingleSelection);
+    flbFiles->setEditTriggers(QAbstractItemView::NoEditTriggers);
     flbFiles->setUniformItemSizes(true);
-    flbFiles->addItems(names);
+    QStringListModel model(names);
+    flbFiles->setModel(&model);
     QComboBox *cmbMod = tagswap::buildMainWindow(&window, flbFiles).cmbMod;
 
     // What the product shows when it has no mod list to read, so the box is

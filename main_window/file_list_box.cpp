@@ -81,32 +81,38 @@ void sortNaturally(QStringList &names)
 } // namespace
 
 FileListBox::FileListBox(const QString &directory, const QString &suffix, QWidget *parent)
-    : QListWidget(parent), m_directory(directory), m_suffix(suffix)
+    : QListView(parent), m_directory(directory), m_suffix(suffix)
 {
     setSelectionMode(QAbstractItemView::SingleSelection);
+    setEditTriggers(QAbstractItemView::NoEditTriggers);
     setUniformItemSizes(true);
-    addItems(matchingNames());
+    m_names.setStringList(matchingNames());
+    setModel(&m_names);
 }
 
 QString FileListBox::fileName() const
 {
-    const QList<QListWidgetItem *> selected = selectedItems();
-    return selected.isEmpty() ? QString() : selected.first()->text();
+    const QModelIndexList selected = selectionModel()->selectedIndexes();
+    return selected.isEmpty() ? QString() : selected.first().data().toString();
+}
+
+QModelIndex FileListBox::indexOf(const QString &name) const
+{
+    const qsizetype row = m_names.stringList().indexOf(name);
+    return row < 0 ? QModelIndex() : m_names.index(int(row));
 }
 
 bool FileListBox::refresh()
 {
     const QString kept = fileName();
-    clear();
     const QFileInfo folder(m_directory);
-    if (!folder.isDir() || !folder.isReadable())
+    if (!folder.isDir() || !folder.isReadable()) {
+        m_names.setStringList({});
         return false;
-    addItems(matchingNames());
-    if (!kept.isEmpty()) {
-        const QList<QListWidgetItem *> found = findItems(kept, Qt::MatchExactly);
-        if (!found.isEmpty())
-            setCurrentItem(found.first());
     }
+    m_names.setStringList(matchingNames());
+    if (const QModelIndex found = indexOf(kept); !kept.isEmpty() && found.isValid())
+        setCurrentIndex(found);
     return true;
 }
 

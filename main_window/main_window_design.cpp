@@ -4,7 +4,7 @@
 #include "control_placement.h"
 
 #include <QComboBox>
-#include <QListWidget>
+#include <QListView>
 #include <QPushButton>
 
 namespace tagswap {
@@ -35,7 +35,7 @@ Qt::WindowFlags mainWindowFlags()
            | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint;
 }
 
-MainWindowControls buildMainWindow(QWidget *window, QListWidget *sprayList)
+MainWindowControls buildMainWindow(QWidget *window, QListView *sprayList)
 {
     window->setObjectName(QStringLiteral("frmMain"));
     window->setWindowTitle(QStringLiteral("Tagswap Beta"));

@@ -3,7 +3,7 @@
 #include <QtCore/qnamespace.h>
 
 class QComboBox;
-class QListWidget;
+class QListView;
 class QPushButton;
 class QWidget;
 
@@ -26,6 +26,6 @@ struct MainWindowControls {
 Qt::WindowFlags mainWindowFlags();
 
 // Dresses window and sprayList, makes the other controls and places them all.
-MainWindowControls buildMainWindow(QWidget *window, QListWidget *sprayList);
+MainWindowControls buildMainWindow(QWidget *window, QListView *sprayList);
 
 } // namespace tagswap

@@ -35,10 +35,7 @@ namespace {
 
 QStringList listedNames(const frmMain &window)
 {
-    QStringList names;
-    for (int i = 0; i < window.flbFiles->count(); ++i)
-        names.append(window.flbFiles->item(i)->text());
-    return names;
+    return window.flbFiles->names();
 }
 
 QStringList modEntries(const frmMain &window)
@@ -221,14 +218,13 @@ void FrmMainTest::sprayListShowsWadFilesInNaturalOrder()
              (QStringList{u"a.wad"_s, u"B.WAD"_s, u"c.Wad"_s, u"s2.wad"_s, u"s10.wad"_s}));
     // The list has the focus but nothing may be chosen until the player picks a spray.
     QVERIFY(window->flbFiles->hasFocus());
-    QVERIFY(window->flbFiles->selectedItems().isEmpty());
+    QVERIFY(window->flbFiles->selectionModel()->selectedIndexes().isEmpty());
     QCOMPARE(window->flbFiles->fileName(), QString());
 
-    const QListWidgetItem *item =
-        window->flbFiles->findItems(u"s10.wad"_s, Qt::MatchExactly).value(0);
-    QVERIFY(item);
+    const QModelIndex item = window->flbFiles->indexOf(u"s10.wad"_s);
+    QVERIFY(item.isValid());
     QTest::mouseClick(window->flbFiles->viewport(), Qt::LeftButton, {},
-                      window->flbFiles->visualItemRect(item).center());
+                      window->flbFiles->visualRect(item).center());
     QCOMPARE(window->flbFiles->fileName(), u"s10.wad"_s);
 }
 

@@ -58,11 +58,11 @@ void press(QPushButton *button)
 
 bool selectSpray(frmMain &window, const QString &name)
 {
-    const QListWidgetItem *item = window.flbFiles->findItems(name, Qt::MatchExactly).value(0);
-    if (!item)
+    const QModelIndex item = window.flbFiles->indexOf(name);
+    if (!item.isValid())
         return false;
     QTest::mouseClick(window.flbFiles->viewport(), Qt::LeftButton, {},
-                      window.flbFiles->visualItemRect(item).center());
+                      window.flbFiles->visualRect(item).center());
     return window.flbFiles->fileName() == name;
 }
 
@@ -465,12 +465,7 @@ void SprayChangeTest::refreshRereadsSprayList()
 {
     QVERIFY(tryWriteFile(u"a.wad"_s, "a"));
     const auto window = openWindow();
-    const auto listed = [&] {
-        QStringList names;
-        for (int i = 0; i < window->flbFiles->count(); ++i)
-            names.append(window->flbFiles->item(i)->text());
-        return names;
-    };
+    const auto listed = [&] { return window->flbFiles->names(); };
     QCOMPARE(listed(), (QStringList{u"a.wad"_s, u"grandmother.wad"_s, u"other.wad"_s}));
 
     press(window->cmdRefresh);
