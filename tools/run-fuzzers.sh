@@ -4,7 +4,7 @@
 # left in the working folder for a regression test.
 # Usage: tools/run-fuzzers.sh <fuzz build dir> [seconds per target]
 set -eu
-build=$1
+build=$(cd "$1" && pwd)
 seconds=${2:-60}
 root=$(cd "$(dirname "$0")/.." && pwd)
 work=$(mktemp -d)
