@@ -118,9 +118,9 @@ bool FileListBox::refresh()
 
 QStringList FileListBox::matchingNames() const
 {
-    QStringList names = filesWithSuffix(m_directory, m_suffix);
-    sortNaturally(names);
-    return names;
+    QStringList listed = filesWithSuffix(m_directory, m_suffix);
+    sortNaturally(listed);
+    return listed;
 }
 
 } // namespace tagswap
