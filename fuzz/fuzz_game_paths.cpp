@@ -1,18 +1,9 @@
 // The paths into the game directory are plain concatenations: whatever the
 // stored directory and the mod text hold, each part appears unchanged.
+#include "fuzz_check.h"
 #include "game_paths.h"
 
 #include <QDir>
-
-#include <cstdlib>
-
-namespace {
-void check(bool condition)
-{
-    if (!condition)
-        std::abort();
-}
-} // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {

@@ -1,19 +1,10 @@
 // Any bytes as a mod list file: the reader must stay within its limits and
 // must never lose or invent line content.
+#include "fuzz_check.h"
 #include "line_reader.h"
 
 #include <QFile>
 #include <QTemporaryDir>
-
-#include <cstdlib>
-
-namespace {
-void check(bool condition)
-{
-    if (!condition)
-        std::abort();
-}
-} // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {

@@ -5,7 +5,6 @@
 #include "frm_settings.h"
 #include "game_paths.h"
 #include "line_reader.h"
-#include "main_window_design.h"
 #include "platform.h"
 #include "settings_store.h"
 
@@ -80,14 +79,7 @@ frmMain::frmMain(Platform &platform, CommandLine commandLine, QWidget *parent)
 {
     // The spray list reads the working directory now, as the window is made.
     flbFiles = new FileListBox(QDir::currentPath(), QStringLiteral(".wad"), this);
-    const MainWindowControls controls = buildMainWindow(this, flbFiles);
-    cmdChange = controls.cmdChange;
-    cmdSettings = controls.cmdSettings;
-    cmdAbout = controls.cmdAbout;
-    cmdHelp = controls.cmdHelp;
-    cmdExit = controls.cmdExit;
-    cmbMod = controls.cmbMod;
-    cmdRefresh = controls.cmdRefresh;
+    static_cast<MainWindowControls &>(*this) = buildMainWindow(this, flbFiles);
     connectControls();
 }
 

@@ -1,11 +1,9 @@
 #pragma once
 
 #include "command_line.h"
+#include "main_window_design.h"
 
 #include <QWidget>
-
-class QComboBox;
-class QPushButton;
 
 namespace tagswap {
 
@@ -15,7 +13,7 @@ class Platform;
 // The main window: the spray list, the mod list and the six buttons.
 // Control and procedure names follow the window's design so that each
 // behaviour can be found by the control it belongs to.
-class frmMain : public QWidget {
+class frmMain : public QWidget, public MainWindowControls {
     Q_OBJECT
 public:
     frmMain(Platform &platform, CommandLine commandLine, QWidget *parent = nullptr);
@@ -24,14 +22,8 @@ public:
     // before the window is shown.
     void Form_Load();
 
+    // The spray list; the buttons and the mod list come from MainWindowControls.
     FileListBox *flbFiles;
-    QPushButton *cmdChange;
-    QPushButton *cmdSettings;
-    QPushButton *cmdAbout;
-    QPushButton *cmdHelp;
-    QPushButton *cmdExit;
-    QComboBox *cmbMod;
-    QPushButton *cmdRefresh;
 
 public slots:
     void cmdChange_Click();

@@ -14,20 +14,7 @@ build=$(CDPATH='' cd -- "${1:?usage: check_package.sh BUILD_DIR}" && pwd)
 app_id=io.github.tagswap.Tagswap
 
 . "$root/tools/xvfb_display.sh"
-work=$(mktemp -d)
-app_pid=
-cleanup() {
-    status=$?
-    if [ -n "$app_pid" ]; then
-        kill "$app_pid" 2>/dev/null || true
-        wait "$app_pid" 2>/dev/null || true
-    fi
-    stop_xvfb
-    rm -rf "$work"
-    exit "$status"
-}
-trap cleanup EXIT
-trap 'exit 1' INT TERM
+start_scratch_session
 
 fail() {
     echo "check_package.sh: $*" >&2

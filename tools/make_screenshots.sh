@@ -15,20 +15,7 @@ out=$root/resources/screenshots
 [ -x "$program" ] || { echo "make_screenshots.sh: no program at $program; build first" >&2; exit 1; }
 
 . "$root/tools/xvfb_display.sh"
-work=$(mktemp -d)
-app_pid=
-cleanup() {
-    status=$?
-    if [ -n "$app_pid" ]; then
-        kill "$app_pid" 2>/dev/null || true
-        wait "$app_pid" 2>/dev/null || true
-    fi
-    stop_xvfb
-    rm -rf "$work"
-    exit "$status"
-}
-trap cleanup EXIT
-trap 'exit 1' INT TERM
+start_scratch_session
 
 # The first-run notice is for players, not for the pictures; the directory
 # is one a Linux player might type.

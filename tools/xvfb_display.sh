@@ -36,3 +36,23 @@ tagswap_display_environment() {
     unset QT_QPA_PLATFORM QT_SCALE_FACTOR QT_SCREEN_SCALE_FACTORS QT_AUTO_SCREEN_SCALE_FACTOR
     export QT_QPA_PLATFORM=xcb QT_ENABLE_HIGHDPI_SCALING=0 QT_FONT_DPI=96
 }
+
+# Gives the script a scratch folder $work and, on exit, ends the program it
+# started ($app_pid, when set) and Xvfb and removes $work.
+start_scratch_session() {
+    work=$(mktemp -d)
+    app_pid=
+    trap end_scratch_session EXIT
+    trap 'exit 1' INT TERM
+}
+
+end_scratch_session() {
+    status=$?
+    if [ -n "$app_pid" ]; then
+        kill "$app_pid" 2>/dev/null || true
+        wait "$app_pid" 2>/dev/null || true
+    fi
+    stop_xvfb
+    rm -rf "$work"
+    exit "$status"
+}
