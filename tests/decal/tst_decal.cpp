@@ -1,4 +1,5 @@
 #include "decal_file.h"
+#include "game_view.h"
 
 #include <QDir>
 #include <QImage>
@@ -256,6 +257,53 @@ private slots:
         QCOMPARE(fitSize({10, 10}), QSize(16, 16));
         QCOMPARE(fitSize({4000, 100}), QSize(256, 16));
         QVERIFY(!fitSize({64, 64}, 255).isValid());
+    }
+
+    // Each row: one pixel's index, the palette entries it uses, and the pixel the game shows.
+    void renderAsGame_data()
+    {
+        QTest::addColumn<bool>("colour");
+        QTest::addColumn<int>("index");
+        QTest::addColumn<QRgb>("entry");
+        QTest::addColumn<bool>("gamma");
+        QTest::addColumn<QRgb>("shown");
+        const QRgb wall = kWallColour;
+        QTest::newRow("colour, gamma brightens")
+            << true << 1 << qRgb(64, 128, 0) << true << qRgb(84, 147, 0);
+        QTest::newRow("colour, stored palette")
+            << true << 1 << qRgb(64, 128, 0) << false << qRgb(64, 128, 0);
+        QTest::newRow("colour, white stays white")
+            << true << 1 << qRgb(255, 255, 255) << true << qRgb(255, 255, 255);
+        QTest::newRow("colour, index 255 is the wall")
+            << true << 255 << kTransparentKey << true << wall;
+        QTest::newRow("logo, full opacity is the ink")
+            << false << 255 << qRgb(200, 0, 0) << true << qRgb(210, 0, 0);
+        QTest::newRow("logo, zero opacity is the wall")
+            << false << 0 << qRgb(200, 0, 0) << true << wall;
+        QTest::newRow("logo, half opacity blends")
+            << false << 128 << qRgb(0, 0, 0) << false << qRgb(64, 64, 64);
+    }
+
+    void renderAsGame()
+    {
+        QFETCH(bool, colour);
+        QFETCH(int, index);
+        QFETCH(QRgb, entry);
+        QFETCH(bool, gamma);
+        QFETCH(QRgb, shown);
+        Decal d = pattern(16, 16, colour);
+        d.pixels.fill(char(index));
+        d.palette[index] = entry;
+        if (!colour)
+            d.palette[255] = entry; // a logo's ink
+        QCOMPARE(d.isColourSpray(), colour);
+        const QImage image = decal::renderAsGame(d, {gamma, kWallColour, true});
+        QCOMPARE(image.size(), QSize(16, 16));
+        const QRgb got = image.pixel(7, 9);
+        QVERIFY2(qAbs(qRed(got) - qRed(shown)) <= 1 && qAbs(qGreen(got) - qGreen(shown)) <= 1
+                     && qAbs(qBlue(got) - qBlue(shown)) <= 1,
+                 qPrintable(QStringLiteral("got #%1").arg(got & 0xffffff, 6, 16, QChar(u'0'))));
+        QVERIFY(decal::renderAsGame(Decal{}).isNull());
     }
 
     void demoSprays()
