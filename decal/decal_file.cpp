@@ -242,6 +242,22 @@ std::optional<Decal> decode(const QByteArray &bytes, QString *error)
     return d;
 }
 
+QString gameRefusal(const QByteArray &bytes)
+{
+    QString error;
+    if (!decode(bytes, &error))
+        return error;
+    if (bytes.size() > kGameMaxFileSize)
+        return tr("At %L1 bytes it is too large for the game's %L2-byte limit.")
+            .arg(bytes.size())
+            .arg(kGameMaxFileSize);
+    if (bytes.size() < kGameMinFileSize)
+        return tr("At %L1 bytes it is smaller than the game's %L2-byte minimum.")
+            .arg(bytes.size())
+            .arg(kGameMinFileSize);
+    return {};
+}
+
 QSize fitSize(QSize source, int pixelBudget)
 {
     if (source.isEmpty() || pixelBudget < kSideStep * kSideStep)

@@ -45,6 +45,14 @@ QByteArray encode(const Decal &decal, QString *error = nullptr);
 // anything larger than 1 MiB.
 std::optional<Decal> decode(const QByteArray &bytes, QString *error = nullptr);
 
+// The engine takes a player's custom decal file only within these sizes (in bytes).
+inline constexpr qint64 kGameMinFileSize = 1024;
+inline constexpr qint64 kGameMaxFileSize = 20480;
+
+// Why the game would refuse a spray file of these bytes, in one sentence; empty when it
+// takes it. decode()'s checks plus the engine's file-size cap.
+QString gameRefusal(const QByteArray &bytes);
+
 // The largest size with sides multiples of 16 (at least 16, at most 256) that keeps
 // roughly the aspect ratio of source and fits in pixelBudget. Small artwork is not
 // blown up beyond rounding to the next step. Invalid if nothing fits.

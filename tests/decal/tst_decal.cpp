@@ -207,6 +207,27 @@ private slots:
             QCOMPARE(d->pixels, pattern(64, 64).pixels);
     }
 
+    // The engine's byte cap refuses files that decode() accepts.
+    void gameRefusal_data()
+    {
+        QTest::addColumn<QByteArray>("file");
+        QTest::addColumn<QString>("reasonStart");
+        QTest::newRow("16x16, the smallest") << rawFile(16, 16) << QString();
+        QTest::newRow("112x128, 19,894 bytes") << rawFile(112, 128) << QString();
+        QTest::newRow("128x128, over the cap") << rawFile(128, 128) << QStringLiteral("At 22,");
+        QTest::newRow("120x128, just over") << rawFile(120, 128) << QStringLiteral("At 21,");
+        QTest::newRow("not a spray") << QByteArray("GIF89a") << QStringLiteral("This is not");
+        QTest::newRow("side over 256") << rawFile(16, 257) << QStringLiteral("The game does not");
+    }
+    void gameRefusal()
+    {
+        QFETCH(QByteArray, file);
+        QFETCH(QString, reasonStart);
+        const QString reason = decal::gameRefusal(file);
+        QVERIFY2(reasonStart.isEmpty() ? reason.isEmpty() : reason.startsWith(reasonStart),
+                 qPrintable(reason));
+    }
+
     void decodeSurvivesDamage()
     {
         const QByteArray ok = encode(pattern(32, 16));
