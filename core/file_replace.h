@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 namespace tagswap {
 
@@ -9,6 +10,15 @@ namespace tagswap {
 // flushed to disk and renamed into place. On failure nothing is left behind
 // and error says why.
 bool replaceWithCopy(const QString &source, const QString &destination, QString *error);
+
+// Copies source over every destination as one step: each copy is written in
+// full beside its destination and flushed before any is renamed into place, and
+// if a rename fails the files already replaced are put back. So afterwards
+// either every destination is a complete copy or every one is as it was. On
+// failure *failed names the destination that could not be written and *error
+// says why; no temporary file is left behind.
+bool replaceAllWithCopy(const QString &source, const QStringList &destinations, QString *failed,
+                        QString *error);
 
 // Whether a regular file (or a link to one) exists at path; its size does not matter.
 bool isExistingFile(const QString &path);

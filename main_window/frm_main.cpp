@@ -1,15 +1,18 @@
 #include "frm_main.h"
 
 #include "file_list_box.h"
-#include "file_replace.h"
 #include "frm_settings.h"
+#include "game_launch.h"
 #include "game_paths.h"
 #include "line_reader.h"
 #include "platform.h"
+#include "replaced_sprays.h"
 #include "settings_store.h"
+#include "spray_install.h"
 
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QDateTime>
 #include <QDir>
 #include <QKeyEvent>
 #include <QPushButton>
@@ -134,16 +137,19 @@ void frmMain::cmdChange_Click()
         return;
     }
     // A bare name: the working directory, which is the folder the list shows.
-    const QString source = flbFiles->fileName();
-    const QString destination =
-        sprayDestination(SettingsStore::read(settings::HLDir), cmbMod->currentText());
-    QString reason;
-    if (replaceWithCopy(source, destination, &reason))
-        return;
-    m_platform.messageBox(this,
-                          joinLines({tr("Could not copy %1 to %2.").arg(source, destination),
-                                     tr("Reason: %1").arg(reason)}),
-                          MsgBoxStyle::Critical, QStringLiteral("Tagswap"));
+    const SprayInstallResult result = installSpray({
+        flbFiles->fileName(),
+        SettingsStore::read(settings::HLDir),
+        cmbMod->currentText(),
+        flbFiles->directory(),
+        replacedSprayFolder(),
+        QDateTime::currentDateTime(),
+    });
+    if (!result.installed)
+        m_platform.messageBox(this, result.error, MsgBoxStyle::Critical, QStringLiteral("Tagswap"));
+    else if (!result.warning.isEmpty())
+        m_platform.messageBox(this, result.warning, MsgBoxStyle::Exclamation,
+                              QStringLiteral("Tagswap"));
 }
 
 void frmMain::cmdExit_Click()
@@ -167,9 +173,9 @@ void frmMain::Form_Unload()
 void frmMain::startGame()
 {
     // Started and left to itself: a game that fails to start is not reported.
-    const ProgramLaunch game{gameExecutable(SettingsStore::read(settings::HLDir)), m_commandLine,
-                             SettingsStore::read(settings::HLDir)};
-    m_platform.startProgram(game, nullptr);
+    m_platform.startProgram(gameLaunch(SettingsStore::read(settings::HLDir), m_commandLine,
+                                       LaunchEnvironment::ofThisSystem()),
+                            nullptr);
 }
 
 void frmMain::cmdHelp_Click()

@@ -2,10 +2,10 @@
 
 #include "classic_font.h"
 #include "control_placement.h"
-#include "file_replace.h"
 #include "game_paths.h"
 #include "platform.h"
 #include "settings_store.h"
+#include "steam_search.h"
 
 #include <QKeyEvent>
 #include <QLabel>
@@ -34,7 +34,11 @@ QString notAGameDirectoryText(const QString &directory)
 {
     return joinLines({
         QStringLiteral("Error: Not a valid Half-Life directory."),
+#ifdef Q_OS_WIN
         QStringLiteral("Reason: hl.exe does not reside in ") + directory,
+#else
+        QStringLiteral("Reason: neither hl.exe nor hl_linux resides in ") + directory,
+#endif
         QString(),
         QStringLiteral("Please check your typing, or make sure that is the correct Half-Life "
                        "directory. If that is your Half-Life directory for sure, and Half-Life is "
@@ -105,8 +109,13 @@ void frmSettings::showEvent(QShowEvent *event)
 void frmSettings::Form_Load()
 {
     const QString stored = SettingsStore::read(settings::HLDir);
-    if (!stored.isEmpty())
+    if (!stored.isEmpty()) {
         txtHalfLife->setText(stored);
+        return;
+    }
+    // Nothing stored yet: the game of the player's Steam, if it has one.
+    if (const QString found = findSteamHalfLife(); !found.isEmpty())
+        txtHalfLife->setText(found);
 }
 
 void frmSettings::cmdBrowse_Click()
@@ -118,7 +127,7 @@ void frmSettings::cmdOk_Click()
 {
     removeOneTrailingSeparator();
     const QString directory = txtHalfLife->text();
-    if (!isExistingFile(gameExecutable(directory))) {
+    if (!holdsGameProgram(directory)) {
         rejectDirectory();
         return;
     }

@@ -73,7 +73,7 @@ class SettingsDialog(SessionTestCase):
         app.press(settings, "OK")
         lines = app.dismiss("Error").split("\n")
         self.assertEqual(lines[0], "Error: Not a valid Half-Life directory.")
-        self.assertEqual(lines[1], f"Reason: hl.exe does not reside in {wrong}")
+        self.assertEqual(lines[1], f"Reason: neither hl.exe nor hl_linux resides in {wrong}")
         self.assertEqual(lines[2], "")
         self.assertTrue(lines[3].startswith("Please check your typing"), lines[3])
         self.assertEqual(len(lines), 4)
@@ -86,7 +86,7 @@ class SettingsDialog(SessionTestCase):
         app.enter_directory(str(game / "hl.exe"))
         app.press(settings, "OK")
         self.assertEqual(app.dismiss("Error").split("\n")[1],
-                         f"Reason: hl.exe does not reside in {game / 'hl.exe'}")
+                         f"Reason: neither hl.exe nor hl_linux resides in {game / 'hl.exe'}")
 
         self.session.send_close(self.session.visible_windows("Settings")[0])
         app.wait_gone("Settings")

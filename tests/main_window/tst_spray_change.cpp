@@ -167,6 +167,8 @@ private:
 void SprayChangeTest::initTestCase()
 {
     m_settings.setUp();
+    // No Steam client may take over the start of the game here.
+    qputenv("PATH", "/usr/bin:/bin");
     QApplication::setQuitOnLastWindowClosed(false);
 }
 
@@ -235,7 +237,8 @@ void SprayChangeTest::changeCopiesSelectedSpray()
     QCOMPARE(readFile(installed), m_other);
 
     QVERIFY(m_platform.messages.isEmpty());
-    QCOMPARE(snapshot(m_game->path() + u"/valve"_s), QStringList{u"pldecal.wad 150008"_s});
+    QCOMPARE(snapshot(m_game->path() + u"/valve"_s),
+             QStringList({u"pldecal.wad 150008"_s, u"tempdecal.wad 150008"_s}));
     QCOMPARE(readFile(u"grandmother.wad"_s), m_grandmother);
 }
 
@@ -355,7 +358,8 @@ void SprayChangeTest::sprayNamedPldecalCopiedOntoItself()
 
     QVERIFY(m_platform.messages.isEmpty());
     QCOMPARE(readFile(modFolder + u"/pldecal.wad"_s), m_grandmother);
-    QCOMPARE(snapshot(modFolder), QStringList{u"pldecal.wad 150008"_s});
+    QCOMPARE(snapshot(modFolder),
+             QStringList({u"pldecal.wad 150008"_s, u"tempdecal.wad 150008"_s}));
 }
 
 void SprayChangeTest::exit_data()
@@ -383,6 +387,9 @@ void SprayChangeTest::exit()
     hlDir = inGame(hlDir);
     if (storeDir)
         QVERIFY(SettingsStore::save(settings::HLDir, hlDir));
+    const QString program = m_game->filePath(u"hl.exe"_s);
+    QVERIFY(tryWriteFile(program, "#!/bin/sh\n"));
+    QVERIFY(QFile::setPermissions(program, QFile::permissions(program) | QFile::ExeOwner));
     const tagswap::CommandLine commandLine =
         withArguments ? gameCommandLine() : tagswap::CommandLine{};
     const auto window = openWindow(commandLine);
@@ -404,7 +411,9 @@ void SprayChangeTest::exit()
     }
     QCOMPARE(m_platform.starts.size(), 1);
     const tagswap::ProgramLaunch &game = m_platform.starts.first();
-    QCOMPARE(game.program, hlDir + u"/hl.exe"_s);
+    // Where hl.exe can run it is started as it always was; without one, and with
+    // no Steam client, the native game's script.
+    QCOMPARE(game.program, hlDir + (storeDir ? u"/hl.exe"_s : u"/hl.sh"_s));
     QCOMPARE(game.workingDirectory, hlDir);
 #ifndef Q_OS_WIN
     QCOMPARE(game.arguments.arguments, rawArguments);

@@ -40,9 +40,12 @@ const QString designText = u"C:\\SIERRA\\Half-Life"_s;
 
 QString rejection(const QString &directory)
 {
-    return u"Error: Not a valid Half-Life directory.\r\n"
-           "Reason: hl.exe does not reside in "_s
-           + directory
+#ifdef Q_OS_WIN
+    const QString reason = u"Reason: hl.exe does not reside in "_s;
+#else
+    const QString reason = u"Reason: neither hl.exe nor hl_linux resides in "_s;
+#endif
+    return u"Error: Not a valid Half-Life directory.\r\n"_s + reason + directory
            + u"\r\n"
              "\r\n"
              "Please check your typing, or make sure that is the correct Half-Life directory. If "

@@ -21,6 +21,8 @@ public:
     {
         QVERIFY(m_home.isValid());
         qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_home.path()));
+        // Sprays replaced in the game are kept under the data home.
+        qputenv("XDG_DATA_HOME", QFile::encodeName(dataHome()));
         QVERIFY2(SettingsStore::location().startsWith(m_home.path()),
                  qPrintable(SettingsStore::location()));
     }
@@ -29,6 +31,7 @@ public:
     // A case may have left a file where the folder belongs.
     void reset()
     {
+        QVERIFY(QDir(dataHome()).removeRecursively());
         const QFileInfo entry(folder());
         if (entry.isDir())
             QVERIFY(QDir(folder()).removeRecursively());
@@ -37,6 +40,7 @@ public:
     }
 
     QString home() const { return m_home.path(); }
+    QString dataHome() const { return m_home.filePath(QStringLiteral("data")); }
     // Where the store keeps its file; a file put here makes every save fail.
     QString folder() const { return m_home.filePath(QStringLiteral("Tagswap")); }
 

@@ -1,0 +1,63 @@
+#include "game_paths.h"
+
+#include "file_replace.h"
+
+#include <QDir>
+
+namespace tagswap {
+
+namespace {
+QString inGameDirectory(const QString &gameDirectory, QStringView name)
+{
+    return gameDirectory + QDir::separator() + name.toString();
+}
+} // namespace
+
+QString sprayFileStem(SprayFile file)
+{
+    return file == SprayFile::PlDecal ? QStringLiteral("pldecal") : QStringLiteral("tempdecal");
+}
+
+QString sprayDestination(const QString &gameDirectory, const QString &mod, SprayFile file)
+{
+    return gameDirectory + QDir::separator() + mod + QDir::separator() + sprayFileStem(file)
+           + QStringLiteral(".wad");
+}
+
+QString sprayDestination(const QString &gameDirectory, const QString &mod)
+{
+    return sprayDestination(gameDirectory, mod, SprayFile::PlDecal);
+}
+
+QString gameExecutable(const QString &gameDirectory)
+{
+    return inGameDirectory(gameDirectory, u"hl.exe");
+}
+
+QString linuxGameExecutable(const QString &gameDirectory)
+{
+    return inGameDirectory(gameDirectory, u"hl_linux");
+}
+
+QString linuxGameScript(const QString &gameDirectory)
+{
+    return inGameDirectory(gameDirectory, u"hl.sh");
+}
+
+QString withoutTrailingSeparator(const QString &text)
+{
+    return text.endsWith(QDir::separator()) ? text.chopped(1) : text;
+}
+
+bool holdsGameProgram(const QString &gameDirectory)
+{
+    if (isExistingFile(gameExecutable(gameDirectory)))
+        return true;
+#ifdef Q_OS_WIN
+    return false;
+#else
+    return isExistingFile(linuxGameExecutable(gameDirectory));
+#endif
+}
+
+} // namespace tagswap

@@ -1,0 +1,32 @@
+#pragma once
+
+#include <QString>
+
+namespace tagswap {
+
+// Paths into the game directory are plain concatenations: nothing is trimmed
+// or normalised, so a stored directory is used exactly as the player typed it.
+
+// The two spray files of a mod: the original release reads pldecal.wad, the
+// Steam release (Windows, Linux, the Steam Deck) reads tempdecal.wad.
+enum class SprayFile { PlDecal, TempDecal };
+
+// <game directory>/<mod>/pldecal.wad, the spray the original release loads for that mod.
+QString sprayDestination(const QString &gameDirectory, const QString &mod);
+// <game directory>/<mod>/<pldecal.wad or tempdecal.wad>
+QString sprayDestination(const QString &gameDirectory, const QString &mod, SprayFile file);
+// "pldecal" or "tempdecal"
+QString sprayFileStem(SprayFile file);
+// <game directory>/hl.exe
+QString gameExecutable(const QString &gameDirectory);
+// <game directory>/hl_linux, the native Linux game (also what a Steam Deck runs).
+QString linuxGameExecutable(const QString &gameDirectory);
+// <game directory>/hl.sh, the script that starts hl_linux with its libraries.
+QString linuxGameScript(const QString &gameDirectory);
+// The text less one trailing separator, if it ends in one; once, not repeatedly.
+QString withoutTrailingSeparator(const QString &text);
+
+// Whether the folder holds the game's program: hl.exe, or on Linux hl_linux too.
+bool holdsGameProgram(const QString &gameDirectory);
+
+} // namespace tagswap

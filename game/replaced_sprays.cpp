@@ -1,0 +1,115 @@
+#include "replaced_sprays.h"
+
+#include "file_replace.h"
+#include "folder_listing.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+#include <QStandardPaths>
+
+namespace tagswap {
+
+namespace {
+
+// Null when the file cannot be read or is larger than any spray.
+QByteArray readSmallFile(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    QByteArray bytes = file.read(kMaxKeptSprayBytes + 1);
+    return bytes.size() > kMaxKeptSprayBytes ? QByteArray() : bytes;
+}
+
+bool folderHasCopy(const QByteArray &bytes, const QString &folder)
+{
+    const QDir dir(folder);
+    for (const QString &name : filesWithSuffix(folder, u".wad")) {
+        const QString path = dir.filePath(name);
+        if (QFileInfo(path).size() == bytes.size() && readSmallFile(path) == bytes)
+            return true;
+    }
+    return false;
+}
+
+// Mod texts come from mods.txt and may hold anything; the name must stay one
+// short file name on every system.
+QString asFileNamePart(const QString &mod)
+{
+    QString part = mod.left(64);
+    for (QChar &c : part) {
+        if (c.unicode() < 0x20 || QStringView(u"/\\:*?\"<>|").contains(c))
+            c = u'_';
+    }
+    return part.isEmpty() ? QStringLiteral("_") : part;
+}
+
+bool writeWhole(const QString &path, const QByteArray &bytes, QString *error)
+{
+    QSaveFile out(path);
+    if (out.open(QIODevice::WriteOnly) && out.write(bytes) == bytes.size() && out.commit())
+        return true;
+    *error = out.errorString();
+    out.cancelWriting();
+    return false;
+}
+
+} // namespace
+
+QString replacedSprayFolder()
+{
+    return QDir(QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation))
+        .filePath(QStringLiteral("replaced"));
+}
+
+bool hasCopyIn(const QByteArray &bytes, const QStringList &folders)
+{
+    return std::any_of(folders.cbegin(), folders.cend(),
+                       [&](const QString &folder) { return folderHasCopy(bytes, folder); });
+}
+
+QString keptSprayName(const QString &folder, const QString &mod, SprayFile file,
+                      const QDateTime &when)
+{
+    const QString stem = asFileNamePart(mod) + u'-' + sprayFileStem(file) + u'-'
+                         + when.toString(QStringLiteral("yyyyMMdd-HHmmss"));
+    const QDir dir(folder);
+    QString name = stem + QStringLiteral(".wad");
+    for (int n = 2; QFileInfo::exists(dir.filePath(name)); ++n)
+        name = stem + QStringLiteral("-%1.wad").arg(n);
+    return dir.filePath(name);
+}
+
+KeptSpray keepReplacedSpray(const QString &gameFile, const QString &mod, SprayFile file,
+                            const QStringList &otherFolders, const QString &keptFolder,
+                            const QDateTime &when)
+{
+    using Status = KeptSpray::Status;
+    // A pipe or a device there would block the read; a folder has nothing to keep.
+    const qint64 size = QFileInfo(gameFile).size();
+    if (!isExistingFile(gameFile) || size == 0 || size > kMaxKeptSprayBytes)
+        return {Status::NothingToKeep, {}, {}};
+    QFile in(gameFile);
+    if (!in.open(QIODevice::ReadOnly))
+        return {Status::Failed, {}, in.errorString()};
+    const QByteArray bytes = in.read(kMaxKeptSprayBytes + 1);
+    if (bytes.size() > kMaxKeptSprayBytes)
+        return {Status::NothingToKeep, {}, {}};
+    if (hasCopyIn(bytes, QStringList(otherFolders) << keptFolder))
+        return {Status::AlreadyKept, {}, {}};
+
+    if (!QDir().mkpath(keptFolder))
+        return {Status::Failed,
+                {},
+                QCoreApplication::translate("ReplacedSprays", "The folder cannot be made.")};
+    const QString path = keptSprayName(keptFolder, mod, file, when);
+    QString error;
+    if (!writeWhole(path, bytes, &error))
+        return {Status::Failed, {}, error};
+    return {Status::Kept, path, {}};
+}
+
+} // namespace tagswap

@@ -1,0 +1,37 @@
+#pragma once
+
+#include <QDateTime>
+#include <QString>
+#include <QStringList>
+
+namespace tagswap {
+
+// Installing a spray for a mod as both releases of the game read it.
+struct SprayInstall {
+    QString source;        // the spray file
+    QString gameDirectory; // as stored: paths are built from it unchanged
+    QString mod;
+    QString sprayFolder; // the player's sprays: a copy there counts as kept
+    QString keptFolder;  // where a replaced spray that is kept nowhere else goes
+    QDateTime when;      // names the kept copies
+};
+
+struct SprayInstallResult {
+    bool installed = false;
+    QString error;    // when not installed: what failed and why, in lines joined by CR LF
+    QString warning;  // when installed but the guard could not be set
+    QStringList kept; // copies made of replaced sprays
+};
+
+// Keeps the sprays it is about to replace (a failure stops everything), then
+// replaces <mod>/pldecal.wad and <mod>/tempdecal.wad in one step, and makes
+// tempdecal.wad read-only so that the game's options screen cannot overwrite it.
+SprayInstallResult installSpray(const SprayInstall &request);
+
+// Whether a file has no write permission left for anyone: the guard is on.
+bool isWriteGuarded(const QString &path);
+// Takes every write permission away, or gives the owner's back. Checked
+// afterwards, since some file systems accept the change and ignore it.
+bool setWriteGuard(const QString &path, bool guarded, QString *error);
+
+} // namespace tagswap

@@ -1,0 +1,167 @@
+#include "steam_search.h"
+
+#include "game_paths.h"
+#include "key_values.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSet>
+#include <QSettings>
+
+#include <algorithm>
+#include <optional>
+
+namespace tagswap {
+
+namespace {
+
+std::optional<KeyValues> readSteamFile(const QString &path)
+{
+    QFile file(path);
+    // A pipe or a device in place of the file would never end.
+    if (!QFileInfo(path).isFile() || !file.open(QIODevice::ReadOnly))
+        return std::nullopt;
+    const QByteArray text = file.read(kMaxSteamFileBytes + 1);
+    if (text.size() > kMaxSteamFileBytes)
+        return std::nullopt;
+    return parseKeyValues(text);
+}
+
+// The top-level block, whatever its name's case ("libraryfolders", "LibraryFolders").
+const KeyValues *topBlock(const KeyValues &root, QStringView key)
+{
+    const KeyValues *block = root.child(key);
+    return block && block->isBlock ? block : nullptr;
+}
+
+bool isNumber(const QString &text)
+{
+    return !text.isEmpty()
+           && std::all_of(text.cbegin(), text.cend(), [](QChar c) { return c.isDigit(); });
+}
+
+// A library's path from one entry: "N" { "path" "..." } now, "N" "..." before 2021.
+QString libraryPath(const KeyValues &entry)
+{
+    if (!isNumber(entry.key))
+        return {};
+    return entry.isBlock ? entry.childValue(u"path") : entry.value;
+}
+
+QString steamFile(const QString &folder, QStringView name)
+{
+    return QDir(folder).filePath(QStringLiteral("steamapps/") + name.toString());
+}
+
+// Paths of the same folder differ in links and separators; the same library
+// must not be read twice.
+QString identity(const QString &path)
+{
+    const QString canonical = QFileInfo(path).canonicalFilePath();
+    return canonical.isEmpty() ? QDir::cleanPath(path) : canonical;
+}
+
+bool isPlainName(const QString &name)
+{
+    return !name.isEmpty() && name != u"." && name != u".." && !name.contains(u'/')
+           && !name.contains(u'\\') && !name.contains(u':');
+}
+
+bool insertNew(QSet<QString> &set, const QString &value)
+{
+    const qsizetype before = set.size();
+    set.insert(value);
+    return set.size() > before;
+}
+
+} // namespace
+
+QStringList steamRootCandidates(const QString &home)
+{
+#ifdef Q_OS_WIN
+    Q_UNUSED(home);
+    QStringList roots;
+    const QSettings user(QStringLiteral("HKEY_CURRENT_USER\\Software\\Valve\\Steam"),
+                         QSettings::NativeFormat);
+    const QSettings machine(
+        QStringLiteral("HKEY_LOCAL_MACHINE\\SOFTWARE\\Wow6432Node\\Valve\\Steam"),
+        QSettings::NativeFormat);
+    for (const QString &root : {user.value(QStringLiteral("SteamPath")).toString(),
+                                machine.value(QStringLiteral("InstallPath")).toString()}) {
+        if (!root.isEmpty())
+            roots.append(QDir::fromNativeSeparators(root));
+    }
+    return roots;
+#else
+    const QDir h(home);
+    return {
+        h.filePath(QStringLiteral(".local/share/Steam")),
+        h.filePath(QStringLiteral(".steam/steam")),
+        h.filePath(QStringLiteral(".steam/root")),
+        h.filePath(QStringLiteral(".steam/debian-installation")),
+        h.filePath(QStringLiteral(".var/app/com.valvesoftware.Steam/.local/share/Steam")),
+        h.filePath(QStringLiteral(".var/app/com.valvesoftware.Steam/data/Steam")),
+        h.filePath(QStringLiteral("snap/steam/common/.local/share/Steam")),
+    };
+#endif
+}
+
+QStringList steamLibraries(const QString &root)
+{
+    QStringList libraries{root};
+    std::optional<KeyValues> list = readSteamFile(steamFile(root, u"libraryfolders.vdf"));
+    if (!list)
+        list = readSteamFile(QDir(root).filePath(QStringLiteral("config/libraryfolders.vdf")));
+    const KeyValues *folders = list ? topBlock(*list, u"libraryfolders") : nullptr;
+    if (!folders)
+        return libraries;
+    for (const KeyValues &entry : folders->children) {
+        if (const QString path = libraryPath(entry); !path.isEmpty())
+            libraries.append(QDir::fromNativeSeparators(path));
+    }
+    return libraries;
+}
+
+QString halfLifeInLibrary(const QString &library)
+{
+    const QString manifestPath =
+        steamFile(library, QStringLiteral("appmanifest_%1.acf").arg(kHalfLifeAppId));
+    const std::optional<KeyValues> manifest = readSteamFile(manifestPath);
+    const KeyValues *state = manifest ? topBlock(*manifest, u"AppState") : nullptr;
+    if (!state)
+        return {};
+    QString folder = state->childValue(u"installdir");
+    // Steam always writes it; without it the game is where Steam puts it by default.
+    if (folder.isEmpty())
+        folder = QStringLiteral("Half-Life");
+    if (!isPlainName(folder))
+        return {};
+    return steamFile(library, QStringLiteral("common/") + folder);
+}
+
+QString findSteamHalfLife(const QStringList &roots)
+{
+    // ~/.steam/steam and ~/.steam/root usually link to one of the others.
+    QSet<QString> seenRoots;
+    QSet<QString> seenLibraries;
+    for (const QString &root : roots) {
+        if (!QFileInfo(root).isDir() || !insertNew(seenRoots, identity(root)))
+            continue;
+        for (const QString &library : steamLibraries(root)) {
+            if (!insertNew(seenLibraries, identity(library)))
+                continue;
+            const QString game = QDir::toNativeSeparators(halfLifeInLibrary(library));
+            if (!game.isEmpty() && holdsGameProgram(game))
+                return game;
+        }
+    }
+    return {};
+}
+
+QString findSteamHalfLife()
+{
+    return findSteamHalfLife(steamRootCandidates(QDir::homePath()));
+}
+
+} // namespace tagswap
