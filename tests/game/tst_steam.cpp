@@ -1,0 +1,272 @@
+// Finding and starting the game: Valve's KeyValues text, the Steam search over
+// fake Steam installs in a scratch home, and the choice of how to start the game.
+#include "game_launch.h"
+#include "key_values.h"
+#include "scratch_folder.h"
+#include "steam_search.h"
+#include "test_files.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTest>
+
+using namespace tagswap;
+using namespace Qt::StringLiterals;
+using tagswap::testing::ScratchFolder;
+using tagswap::testing::tryWriteFile;
+
+namespace {
+
+// A flat view of a parsed text: "key=value" and "key{" ... "}" in order.
+QString flatten(const KeyValues &block)
+{
+    QStringList parts;
+    for (const KeyValues &entry : block.children) {
+        if (entry.isBlock)
+            parts << entry.key + u'{' + flatten(entry) + u'}';
+        else
+            parts << entry.key + u'=' + entry.value;
+    }
+    return parts.join(u' ');
+}
+
+QByteArray currentLibraries(const QStringList &paths)
+{
+    QByteArray text = "\"libraryfolders\"\n{\n";
+    for (qsizetype i = 0; i < paths.size(); ++i) {
+        text += "\t\"" + QByteArray::number(i) + "\"\n\t{\n\t\t\"path\"\t\t\"" + paths[i].toUtf8()
+                + "\"\n\t\t\"label\"\t\t\"\"\n\t\t\"apps\"\n\t\t{\n"
+                + (i == 1 ? "\t\t\t\"70\"\t\t\"123\"\n" : "") + "\t\t}\n\t}\n";
+    }
+    return text + "}\n";
+}
+
+} // namespace
+
+class TestSteam : public QObject {
+    Q_OBJECT
+
+private slots:
+    void parseKeyValues_data();
+    void parseKeyValues();
+    void findsTheGame_data();
+    void findsTheGame();
+    void launch_data();
+    void launch();
+
+private:
+    // A Steam root or library under the scratch home, with what the test asks for.
+    QString makeLibrary(const QString &path, const QByteArray &manifest = {},
+                        const QString &gameFolder = {}, const QString &program = u"hl_linux"_s);
+    std::unique_ptr<ScratchFolder> m_home;
+};
+
+void TestSteam::parseKeyValues_data()
+{
+    QTest::addColumn<QByteArray>("text");
+    QTest::addColumn<QString>("parsed"); // empty: must be refused
+
+    QTest::newRow("current library list")
+        << QByteArray("\"libraryfolders\" { \"0\" { \"path\" \"/a\" \"apps\" { \"70\" \"1\" } } }")
+        << u"libraryfolders{0{path=/a apps{70=1}}}"_s;
+    QTest::newRow("pre-2021 list, escaped backslashes")
+        << QByteArray("\"LibraryFolders\"\n{\n\t\"TimeNextStatsReport\"\t\"1\"\n"
+                      "\t\"1\"\t\"D:\\\\Games\\\\Steam\"\n}\n")
+        << u"LibraryFolders{TimeNextStatsReport=1 1=D:\\Games\\Steam}"_s;
+    QTest::newRow("escapes") << QByteArray(R"("k" "a\"b\tc\nd\\e\qf")") << u"k=a\"b\tc\nd\\e\\qf"_s;
+    QTest::newRow("comments, bare tokens, conditions")
+        << QByteArray("// Steam\nAppState // the app\n{ appid 70 [$LINUX] \"name\" \"Half-Life\" }")
+        << u"AppState{appid=70 name=Half-Life}"_s;
+    QTest::newRow("CR LF and UTF-8") << QByteArray("\"k\"\r\n{\r\n\"p\" \"/m\xc3\xa9"
+                                                   "dia\"\r\n}\r\n")
+                                     << u"k{p=/média}"_s;
+    QTest::newRow("empty text") << QByteArray() << QString();
+    QTest::newRow("braces in quotes") << QByteArray(R"("a" "{}")") << u"a={}"_s;
+
+    QTest::newRow("unclosed quote") << QByteArray("\"libraryfolders\" { \"0\" \"/a") << QString();
+    QTest::newRow("unclosed block") << QByteArray("\"a\" { \"b\" \"c\"") << QString();
+    QTest::newRow("key without value") << QByteArray("\"a\" { \"b\" }") << QString();
+    QTest::newRow("stray closing brace") << QByteArray("\"a\" \"b\" }") << QString();
+    QTest::newRow("block without key") << QByteArray("{ \"a\" \"b\" }") << QString();
+    QTest::newRow("31 levels deep")
+        << QByteArray("k { ").repeated(31) + QByteArray("} ").repeated(31)
+        << u"k{"_s.repeated(31) + u"}"_s.repeated(31);
+    QTest::newRow("32 levels deep")
+        << QByteArray("k { ").repeated(32) + QByteArray("} ").repeated(32) << QString();
+    QTest::newRow("over 1 MiB") << QByteArray("\"k\" \"") + QByteArray(1 << 20, 'x') + "\""
+                                << QString();
+}
+
+void TestSteam::parseKeyValues()
+{
+    QFETCH(QByteArray, text);
+    QFETCH(QString, parsed);
+    QString error;
+    const std::optional<KeyValues> root = tagswap::parseKeyValues(text, &error);
+    if (QByteArray(QTest::currentDataTag()) == "empty text") {
+        QVERIFY(root && root->children.empty());
+        return;
+    }
+    if (parsed.isEmpty()) {
+        QVERIFY2(!root, qPrintable(root ? flatten(*root) : QString()));
+        QVERIFY(!error.isEmpty());
+        return;
+    }
+    QVERIFY2(root, qPrintable(error));
+    QCOMPARE(flatten(*root), parsed);
+}
+
+QString TestSteam::makeLibrary(const QString &path, const QByteArray &manifest,
+                               const QString &gameFolder, const QString &program)
+{
+    const QString library = m_home->filePath(path);
+    QDir().mkpath(library + u"/steamapps"_s);
+    if (!manifest.isEmpty()) {
+        if (!tryWriteFile(library + u"/steamapps/appmanifest_70.acf"_s, manifest))
+            return {};
+        const QString game = library + u"/steamapps/common/"_s + gameFolder;
+        QDir().mkpath(game);
+        if (!program.isEmpty() && !tryWriteFile(game + u'/' + program, "ELF"))
+            return {};
+    }
+    return library;
+}
+
+void TestSteam::findsTheGame_data()
+{
+    QTest::addColumn<QString>("setUp");
+    QTest::addColumn<QString>("found"); // relative to the home; empty: nothing
+
+    // Each set-up is built in findsTheGame() by name, so that each row reads as a story.
+    QTest::newRow("game in the root")
+        << u"root"_s << u".local/share/Steam/steamapps/common/Half-Life"_s;
+    QTest::newRow("game in the second library")
+        << u"second library"_s << u"disk2/steamapps/common/Half-Life"_s;
+    QTest::newRow("pre-2021 list") << u"old list"_s << u"disk2/steamapps/common/HL"_s;
+    QTest::newRow("manifest without installdir")
+        << u"no installdir"_s << u".steam/debian-installation/steamapps/common/Half-Life"_s;
+    QTest::newRow("library that is gone, then the game")
+        << u"gone library"_s << u"disk3/steamapps/common/Half-Life"_s;
+    QTest::newRow("Flatpak Steam")
+        << u"flatpak"_s
+        << u".var/app/com.valvesoftware.Steam/.local/share/Steam/steamapps/common/Half-Life"_s;
+    QTest::newRow("installdir climbs out") << u"climbs out"_s << QString();
+    QTest::newRow("manifest but no game program") << u"no program"_s << QString();
+    QTest::newRow("Windows build only")
+        << u"windows build"_s << u".local/share/Steam/steamapps/common/Half-Life"_s;
+    QTest::newRow("no Steam at all") << u"nothing"_s << QString();
+    QTest::newRow("hostile library list") << u"hostile list"_s << QString();
+}
+
+void TestSteam::findsTheGame()
+{
+    QFETCH(QString, setUp);
+    QFETCH(QString, found);
+    m_home = std::make_unique<ScratchFolder>();
+    const QString root = u".local/share/Steam"_s;
+    const QByteArray manifest =
+        "\"AppState\"\n{\n\t\"appid\"\t\t\"70\"\n\t\"installdir\"\t\t\"Half-Life\"\n}\n";
+    const QString rootPath = m_home->filePath(root);
+
+    if (setUp == u"root") {
+        makeLibrary(root, manifest, u"Half-Life"_s);
+    } else if (setUp == u"second library" || setUp == u"gone library") {
+        makeLibrary(root);
+        const QString other = setUp == u"gone library" ? u"disk3"_s : u"disk2"_s;
+        makeLibrary(other, manifest, u"Half-Life"_s);
+        QStringList paths{rootPath, m_home->filePath(u"disk2"_s), m_home->filePath(other)};
+        if (setUp == u"gone library")
+            paths[1] = m_home->filePath(u"unplugged"_s);
+        QVERIFY(
+            tryWriteFile(rootPath + u"/steamapps/libraryfolders.vdf"_s, currentLibraries(paths)));
+    } else if (setUp == u"old list") {
+        makeLibrary(root);
+        makeLibrary(u"disk2"_s, "AppState { installdir HL }", u"HL"_s);
+        QVERIFY(tryWriteFile(rootPath + u"/steamapps/libraryfolders.vdf"_s,
+                             "\"LibraryFolders\" { \"TimeNextStatsReport\" \"1\" \"1\" \""
+                                 + m_home->filePath(u"disk2"_s).toUtf8() + "\" }"));
+    } else if (setUp == u"no installdir") {
+        makeLibrary(u".steam/debian-installation"_s, "\"AppState\" { \"appid\" \"70\" }",
+                    u"Half-Life"_s);
+    } else if (setUp == u"flatpak") {
+        makeLibrary(u".var/app/com.valvesoftware.Steam/.local/share/Steam"_s, manifest,
+                    u"Half-Life"_s);
+    } else if (setUp == u"climbs out") {
+        makeLibrary(root, "\"AppState\" { \"installdir\" \"../../..\" }", u"Half-Life"_s);
+        // Where the climb would land.
+        QVERIFY(tryWriteFile(m_home->filePath(u".local/share/hl_linux"_s), "ELF"));
+    } else if (setUp == u"no program") {
+        makeLibrary(root, manifest, u"Half-Life"_s, QString());
+    } else if (setUp == u"windows build") {
+        makeLibrary(root, manifest, u"Half-Life"_s, u"hl.exe"_s);
+    } else if (setUp == u"hostile list") {
+        makeLibrary(root);
+        QVERIFY(tryWriteFile(rootPath + u"/steamapps/libraryfolders.vdf"_s,
+                             QByteArray("\"libraryfolders\" { \"0\" { \"path\" \"/")
+                                 + QByteArray(500000, '{')));
+    }
+    // Every candidate root is tried; the links under ~/.steam count once.
+    QDir().mkpath(m_home->filePath(u".steam"_s));
+    QFile::link(rootPath, m_home->filePath(u".steam/steam"_s));
+
+    const QString game = findSteamHalfLife(steamRootCandidates(m_home->path()));
+    QCOMPARE(game, found.isEmpty() ? QString() : m_home->filePath(found));
+}
+
+void TestSteam::launch_data()
+{
+    QTest::addColumn<QString>("gameFolder"); // under the scratch home
+    QTest::addColumn<bool>("runnableExe");
+    QTest::addColumn<bool>("steam");
+    QTest::addColumn<bool>("flatpak");
+    QTest::addColumn<QString>("program");    // "@" is the game folder
+    QTest::addColumn<QStringList>("before"); // words before the player's arguments
+
+    const QString flatpakGame =
+        u".var/app/com.valvesoftware.Steam/.local/share/Steam/steamapps/common/Half-Life"_s;
+    const QStringList applaunch{u"-applaunch"_s, u"70"_s};
+    const QStringList viaFlatpak = QStringList{u"run"_s, u"com.valvesoftware.Steam"_s} + applaunch;
+
+    QTest::newRow("hl.exe runs here")
+        << u"game"_s << true << true << true << u"@/hl.exe"_s << QStringList();
+    QTest::newRow("native game, Steam client")
+        << u"game"_s << false << true << true << u"/usr/games/steam"_s << applaunch;
+    QTest::newRow("Windows build under Proton")
+        << u"game"_s << false << true << false << u"/usr/games/steam"_s << applaunch;
+    QTest::newRow("game in the Flatpak Steam")
+        << flatpakGame << false << true << true << u"/usr/bin/flatpak"_s << viaFlatpak;
+    QTest::newRow("Flatpak game, no flatpak program")
+        << flatpakGame << false << true << false << u"/usr/games/steam"_s << applaunch;
+    QTest::newRow("no Steam client")
+        << u"game"_s << false << false << false << u"@/hl.sh"_s << QStringList();
+}
+
+void TestSteam::launch()
+{
+    QFETCH(QString, gameFolder);
+    QFETCH(bool, runnableExe);
+    QFETCH(bool, steam);
+    QFETCH(bool, flatpak);
+    QFETCH(QString, program);
+    QFETCH(QStringList, before);
+    ScratchFolder home;
+    const QString game = home.filePath(gameFolder);
+    QVERIFY(QDir().mkpath(game));
+    QVERIFY(tryWriteFile(game + u"/hl.exe"_s, "MZ"));
+    if (runnableExe)
+        QVERIFY(QFile::setPermissions(game + u"/hl.exe"_s, QFile::ReadOwner | QFile::ExeOwner));
+    const LaunchEnvironment environment{home.path(), steam ? u"/usr/games/steam"_s : QString(),
+                                        flatpak ? u"/usr/bin/flatpak"_s : QString()};
+    CommandLine arguments;
+    arguments.arguments = {"-game", "tfc", QByteArray("+name \xff\"x\""), QByteArray()};
+
+    const ProgramLaunch launch = gameLaunch(game, arguments, environment);
+    QCOMPARE(launch.program, QString(program).replace(u'@', game));
+    QCOMPARE(launch.arguments.arguments,
+             CommandLine::fromWords(before).arguments + arguments.arguments);
+    // The game's own programs start in its folder, as they always did.
+    QCOMPARE(launch.workingDirectory, program.startsWith(u'@') ? game : QString());
+}
+
+QTEST_GUILESS_MAIN(TestSteam)
+#include "tst_steam.moc"
