@@ -1,15 +1,56 @@
+// Replacing files whole or not at all: one, or several as one step (the game
+// reads a spray under two names).
 #include "file_replace.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
 
+#include <filesystem>
+#include <memory>
+#include <system_error>
+#include <vector>
+
 namespace tagswap {
 
 namespace {
-bool fail(QString *error, const QString &reason)
+
+QString tr(const char *text)
 {
+    return QCoreApplication::translate("FileReplace", text);
+}
+
+// The name exactly as QFile would hand it to the system.
+std::filesystem::path fsPath(const QString &path)
+{
+#ifdef Q_OS_WIN
+    return std::filesystem::path(path.toStdWString());
+#else
+    return std::filesystem::path(QFile::encodeName(path).toStdString());
+#endif
+}
+
+QString describe(const std::error_code &code)
+{
+    return QString::fromLocal8Bit(code.message());
+}
+
+// One destination's new contents, complete beside it before anything is renamed.
+// QSaveFile writes them to a file without a name where the system allows it, so
+// not even a kill leaves a temporary file behind.
+struct Pending {
+    QString destination;
+    std::unique_ptr<QSaveFile> file;
+    QString backup; // a second name for the old file while the step runs
+    bool placed = false;
+};
+
+bool fail(QString *failed, QString *error, const QString &destination, const QString &reason)
+{
+    if (failed)
+        *failed = destination;
     if (error)
         *error = reason;
     return false;
@@ -29,10 +70,97 @@ bool writeAll(QSaveFile &out, const char *data, qint64 size)
     return true;
 }
 
-QString tr(const char *text)
+// Copies the source into one pending file after the other, so that a disk that
+// fills names the first file that did not fit.
+bool copyInto(QFile &in, std::vector<Pending> &all, QString *failed, QString *error)
 {
-    return QCoreApplication::translate("FileReplace", text);
+    char chunk[64 * 1024];
+    for (Pending &p : all) {
+        p.file = std::make_unique<QSaveFile>(p.destination);
+        // Unbuffered: a buffered QSaveFile of Qt 6.4 reports a commit as done
+        // when the final flush found the disk full, and leaves an empty file.
+        if (!p.file->open(QIODevice::WriteOnly | QIODevice::Unbuffered))
+            return fail(failed, error, p.destination, p.file->errorString());
+        if (!in.seek(0))
+            return fail(failed, error, p.destination, in.errorString());
+        for (;;) {
+            const qint64 got = in.read(chunk, sizeof chunk);
+            if (got < 0)
+                return fail(failed, error, p.destination, in.errorString());
+            if (got == 0)
+                break;
+            if (!writeAll(*p.file, chunk, got))
+                return fail(failed, error, p.destination, p.file->errorString());
+        }
+    }
+    return true;
 }
+
+// A second name for the old file, so it can be put back if a later rename fails.
+bool keepOldName(Pending &p, std::error_code &code)
+{
+    if (!QFileInfo::exists(p.destination))
+        return true;
+    const QFileInfo target(p.destination);
+    const QString stem = target.dir().filePath(QStringLiteral(".%1.old").arg(target.fileName()));
+    for (int attempt = 0; attempt < 16; ++attempt) {
+        p.backup = stem + QString::number(attempt);
+        std::filesystem::create_hard_link(fsPath(p.destination), fsPath(p.backup), code);
+        if (!code)
+            return true;
+        if (code != std::errc::file_exists)
+            break;
+    }
+    // Some file systems (FAT on an SD card) have no links: a copy serves as well.
+    code.clear();
+    if (std::filesystem::copy_file(fsPath(p.destination), fsPath(p.backup), code))
+        return true;
+    p.backup.clear();
+    return false;
+}
+
+// Puts back what the step replaced, once a later file could not be placed.
+void putBack(std::vector<Pending> &all)
+{
+    std::error_code ignored;
+    for (Pending &p : all) {
+        if (!p.placed)
+            continue;
+        if (!p.backup.isEmpty())
+            std::filesystem::rename(fsPath(p.backup), fsPath(p.destination), ignored);
+        else
+            std::filesystem::remove(fsPath(p.destination), ignored);
+        p.backup.clear();
+    }
+}
+
+void removeLeftovers(std::vector<Pending> &all)
+{
+    std::error_code ignored;
+    for (Pending &p : all) {
+        if (!p.backup.isEmpty())
+            std::filesystem::remove(fsPath(p.backup), ignored);
+        if (p.file && !p.placed)
+            p.file->cancelWriting();
+    }
+}
+
+bool placeAll(std::vector<Pending> &all, QString *failed, QString *error)
+{
+    // Every file but the last may need putting back; the backups come first,
+    // while nothing is replaced yet.
+    for (size_t i = 0; i + 1 < all.size(); ++i) {
+        if (std::error_code code; !keepOldName(all[i], code))
+            return fail(failed, error, all[i].destination, describe(code));
+    }
+    for (Pending &p : all) {
+        if (!p.file->commit())
+            return fail(failed, error, p.destination, p.file->errorString());
+        p.placed = true;
+    }
+    return true;
+}
+
 } // namespace
 
 bool isExistingFile(const QString &path)
@@ -42,34 +170,49 @@ bool isExistingFile(const QString &path)
 
 bool replaceWithCopy(const QString &source, const QString &destination, QString *error)
 {
+    return replaceAllWithCopy(source, {destination}, nullptr, error);
+}
+
+bool writeFileWhole(const QString &path, const QByteArray &bytes, QString *error)
+{
+    QSaveFile out(path);
+    // Unbuffered, as above.
+    if (!out.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
+        *error = out.errorString();
+        return false;
+    }
+    if (!writeAll(out, bytes.constData(), bytes.size())) {
+        *error = out.errorString();
+        out.cancelWriting();
+        return false;
+    }
+    if (!out.commit()) {
+        *error = out.errorString();
+        return false;
+    }
+    return true;
+}
+
+bool replaceAllWithCopy(const QString &source, const QStringList &destinations, QString *failed,
+                        QString *error)
+{
+    if (destinations.isEmpty())
+        return true;
     // Reading a folder or a pipe would fail late or never end.
     if (QFileInfo::exists(source) && !isExistingFile(source))
-        return fail(error, tr("%1 is not a file.").arg(source));
+        return fail(failed, error, destinations.front(), tr("%1 is not a file.").arg(source));
     QFile in(source);
     if (!in.open(QIODevice::ReadOnly))
-        return fail(error, in.errorString());
-    QSaveFile out(destination);
-    if (!out.open(QIODevice::WriteOnly))
-        return fail(error, out.errorString());
+        return fail(failed, error, destinations.front(), in.errorString());
 
-    char chunk[64 * 1024];
-    for (;;) {
-        const qint64 got = in.read(chunk, sizeof chunk);
-        if (got < 0) {
-            out.cancelWriting();
-            return fail(error, in.errorString());
-        }
-        if (got == 0)
-            break;
-        if (!writeAll(out, chunk, got)) {
-            const QString reason = out.errorString();
-            out.cancelWriting();
-            return fail(error, reason);
-        }
-    }
-    if (!out.commit())
-        return fail(error, out.errorString());
-    return true;
+    std::vector<Pending> all(destinations.size());
+    for (qsizetype i = 0; i < destinations.size(); ++i)
+        all[i].destination = destinations[i];
+    const bool done = copyInto(in, all, failed, error) && placeAll(all, failed, error);
+    if (!done)
+        putBack(all);
+    removeLeftovers(all);
+    return done;
 }
 
 } // namespace tagswap

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 #include <QStringList>
 
@@ -19,6 +20,9 @@ bool replaceWithCopy(const QString &source, const QString &destination, QString 
 // says why; no temporary file is left behind.
 bool replaceAllWithCopy(const QString &source, const QStringList &destinations, QString *failed,
                         QString *error);
+
+// Writes bytes to path whole or not at all, as replaceWithCopy() does.
+bool writeFileWhole(const QString &path, const QByteArray &bytes, QString *error);
 
 // Whether a regular file (or a link to one) exists at path; its size does not matter.
 bool isExistingFile(const QString &path);

@@ -7,7 +7,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QStandardPaths>
 
 namespace tagswap {
@@ -45,16 +44,6 @@ QString asFileNamePart(const QString &mod)
             c = u'_';
     }
     return part.isEmpty() ? QStringLiteral("_") : part;
-}
-
-bool writeWhole(const QString &path, const QByteArray &bytes, QString *error)
-{
-    QSaveFile out(path);
-    if (out.open(QIODevice::WriteOnly) && out.write(bytes) == bytes.size() && out.commit())
-        return true;
-    *error = out.errorString();
-    out.cancelWriting();
-    return false;
 }
 
 } // namespace
@@ -107,7 +96,7 @@ KeptSpray keepReplacedSpray(const QString &gameFile, const QString &mod, SprayFi
                 QCoreApplication::translate("ReplacedSprays", "The folder cannot be made.")};
     const QString path = keptSprayName(keptFolder, mod, file, when);
     QString error;
-    if (!writeWhole(path, bytes, &error))
+    if (!writeFileWhole(path, bytes, &error))
         return {Status::Failed, {}, error};
     return {Status::Kept, path, {}};
 }

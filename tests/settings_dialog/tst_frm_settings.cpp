@@ -111,6 +111,11 @@ void FrmSettingsTest::init()
     QVERIFY(tryWriteFile(root.filePath(u"blank /hl.exe"_s), "MZ"));
     QVERIFY(tryWriteFile(root.filePath(u"empty/hl.exe"_s), QByteArray()));
     QVERIFY(tryWriteFile(root.filePath(u"rel/hl.exe"_s), "MZ"));
+    QVERIFY(root.mkpath(u"native"_s) && root.mkpath(u"script"_s) && root.mkpath(u"home"_s));
+    QVERIFY(tryWriteFile(root.filePath(u"native/hl_linux"_s), "ELF"));
+    QVERIFY(tryWriteFile(root.filePath(u"script/hl.sh"_s), "#!/bin/sh"));
+    // The Steam search looks in the home folder; this one is the test's own.
+    qputenv("HOME", QFile::encodeName(root.filePath(u"home"_s)));
 
     // Away from the screen's corner, so that a dialog placed by its owner would show it.
     m_owner = std::make_unique<QWidget>();
@@ -214,13 +219,21 @@ void FrmSettingsTest::load_data()
     QTest::addColumn<bool>("store");
     QTest::addColumn<QString>("stored");
     QTest::addColumn<QString>("shown");
+    QTest::addColumn<bool>("steamGame"); // the player's Steam has the game
 
-    QTest::newRow("nothing stored") << false << QString() << designText;
-    QTest::newRow("stored empty") << true << QString() << designText;
-    QTest::newRow("stored folder") << true << u"/games/Half-Life"_s << u"/games/Half-Life"_s;
+    const QString steam = u"@/home/.local/share/Steam/steamapps/common/Half-Life"_s;
+    QTest::newRow("nothing stored") << false << QString() << designText << false;
+    QTest::newRow("stored empty") << true << QString() << designText << false;
+    QTest::newRow("stored folder")
+        << true << u"/games/Half-Life"_s << u"/games/Half-Life"_s << false;
     QTest::newRow("trailing slash kept")
-        << true << u"/games/Half-Life/"_s << u"/games/Half-Life/"_s;
-    QTest::newRow("blanks kept") << true << u" /games/Half Life "_s << u" /games/Half Life "_s;
+        << true << u"/games/Half-Life/"_s << u"/games/Half-Life/"_s << false;
+    QTest::newRow("blanks kept") << true << u" /games/Half Life "_s << u" /games/Half Life "_s
+                                 << false;
+    QTest::newRow("nothing stored, found in Steam") << false << QString() << steam << true;
+    QTest::newRow("stored empty, found in Steam") << true << QString() << steam << true;
+    QTest::newRow("stored folder wins over Steam")
+        << true << u"/games/Half-Life"_s << u"/games/Half-Life"_s << true;
 }
 
 void FrmSettingsTest::load()
@@ -228,11 +241,19 @@ void FrmSettingsTest::load()
     QFETCH(bool, store);
     QFETCH(QString, stored);
     QFETCH(QString, shown);
+    QFETCH(bool, steamGame);
     if (store)
         QVERIFY(SettingsStore::save(settings::HLDir, stored));
+    if (steamGame) {
+        const QString steam = m_root->filePath(u"home/.local/share/Steam/steamapps"_s);
+        QVERIFY(QDir().mkpath(steam + u"/common/Half-Life"_s));
+        QVERIFY(tryWriteFile(steam + u"/appmanifest_70.acf"_s,
+                             R"("AppState" { "appid" "70" "installdir" "Half-Life" })"));
+        QVERIFY(tryWriteFile(steam + u"/common/Half-Life/hl_linux"_s, "ELF"));
+    }
 
     const auto dialog = openDialog();
-    QCOMPARE(dialog->txtHalfLife->text(), shown);
+    QCOMPARE(dialog->txtHalfLife->text(), QString(shown).replace(u'@', m_root->path()));
     QVERIFY(m_platform.messages.isEmpty());
 }
 
@@ -283,6 +304,10 @@ void FrmSettingsTest::ok_data()
     QTest::newRow("relative to the working folder") << u"rel"_s << u"rel"_s << true;
     QTest::newRow("backslash is no separator here") << u"@/game\\"_s << u"@/game\\"_s << false;
     QTest::newRow("design text") << designText << designText << false;
+#ifndef Q_OS_WIN
+    QTest::newRow("native Linux game") << u"@/native"_s << u"@/native"_s << true;
+#endif
+    QTest::newRow("hl.sh alone") << u"@/script"_s << u"@/script"_s << false;
 }
 
 void FrmSettingsTest::ok()
