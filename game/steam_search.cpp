@@ -16,16 +16,15 @@ namespace tagswap {
 
 namespace {
 
-std::optional<KeyValues> readSteamFile(const QString &path)
+// Null when the file is not a regular file, cannot be read or is too large.
+QByteArray readSteamFile(const QString &path)
 {
     QFile file(path);
     // A pipe or a device in place of the file would never end.
     if (!QFileInfo(path).isFile() || !file.open(QIODevice::ReadOnly))
-        return std::nullopt;
+        return {};
     const QByteArray text = file.read(kMaxSteamFileBytes + 1);
-    if (text.size() > kMaxSteamFileBytes)
-        return std::nullopt;
-    return parseKeyValues(text);
+    return text.size() > kMaxSteamFileBytes ? QByteArray() : text;
 }
 
 // The top-level block, whatever its name's case ("libraryfolders", "LibraryFolders").
@@ -107,37 +106,50 @@ QStringList steamRootCandidates(const QString &home)
 #endif
 }
 
-QStringList steamLibraries(const QString &root)
+QStringList librariesListedIn(QByteArrayView libraryFoldersText)
 {
-    QStringList libraries{root};
-    std::optional<KeyValues> list = readSteamFile(steamFile(root, u"libraryfolders.vdf"));
-    if (!list)
-        list = readSteamFile(QDir(root).filePath(QStringLiteral("config/libraryfolders.vdf")));
+    const std::optional<KeyValues> list = parseKeyValues(libraryFoldersText);
     const KeyValues *folders = list ? topBlock(*list, u"libraryfolders") : nullptr;
+    QStringList libraries;
     if (!folders)
         return libraries;
     for (const KeyValues &entry : folders->children) {
         if (const QString path = libraryPath(entry); !path.isEmpty())
-            libraries.append(QDir::fromNativeSeparators(path));
+            libraries.append(path);
     }
+    return libraries;
+}
+
+QString gameFolderNamedIn(QByteArrayView manifestText)
+{
+    const std::optional<KeyValues> manifest = parseKeyValues(manifestText);
+    const KeyValues *state = manifest ? topBlock(*manifest, u"AppState") : nullptr;
+    if (!state)
+        return {};
+    const QString folder = state->childValue(u"installdir");
+    // Steam always writes it; without it the game is where Steam puts it by default.
+    if (folder.isEmpty())
+        return QStringLiteral("Half-Life");
+    return isPlainName(folder) ? folder : QString();
+}
+
+QStringList steamLibraries(const QString &root)
+{
+    QByteArray text = readSteamFile(steamFile(root, u"libraryfolders.vdf"));
+    if (text.isNull())
+        text = readSteamFile(QDir(root).filePath(QStringLiteral("config/libraryfolders.vdf")));
+    QStringList libraries{root};
+    for (const QString &path : librariesListedIn(text))
+        libraries.append(QDir::fromNativeSeparators(path));
     return libraries;
 }
 
 QString halfLifeInLibrary(const QString &library)
 {
-    const QString manifestPath =
+    const QString manifest =
         steamFile(library, QStringLiteral("appmanifest_%1.acf").arg(kHalfLifeAppId));
-    const std::optional<KeyValues> manifest = readSteamFile(manifestPath);
-    const KeyValues *state = manifest ? topBlock(*manifest, u"AppState") : nullptr;
-    if (!state)
-        return {};
-    QString folder = state->childValue(u"installdir");
-    // Steam always writes it; without it the game is where Steam puts it by default.
-    if (folder.isEmpty())
-        folder = QStringLiteral("Half-Life");
-    if (!isPlainName(folder))
-        return {};
-    return steamFile(library, QStringLiteral("common/") + folder);
+    const QString folder = gameFolderNamedIn(readSteamFile(manifest));
+    return folder.isEmpty() ? QString() : steamFile(library, QStringLiteral("common/") + folder);
 }
 
 QString findSteamHalfLife(const QStringList &roots)

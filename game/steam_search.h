@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArrayView>
 #include <QString>
 #include <QStringList>
 
@@ -11,6 +12,14 @@ namespace tagswap {
 
 inline constexpr QStringView kHalfLifeAppId = u"70";
 inline constexpr qint64 kMaxSteamFileBytes = 1 << 20;
+
+// The library folders a libraryfolders.vdf lists (current or pre-2021 format),
+// as written in it, escapes undone; none for text that is not such a list.
+QStringList librariesListedIn(QByteArrayView libraryFoldersText);
+
+// The folder name under steamapps/common/ that an app manifest gives, when it
+// is a plain name; "Half-Life" for a manifest without one; empty otherwise.
+QString gameFolderNamedIn(QByteArrayView manifestText);
 
 // The places a Steam client keeps its root on this system, most common first,
 // whether or not they exist. On Linux they lie under home; on Windows they come

@@ -295,22 +295,25 @@ class LargeCopy(FaultTestCase):
             return int(dict(line.split(": ") for line in f.read().splitlines())["wchar"])
 
     def unfinished_copy(self, pid):
-        """Size of a file the program has open in the mod folder that is not
-        pldecal.wad itself: the copy not yet put in place; None if there is none."""
+        """Size of the smallest file the program has open in the mod folder
+        that is not pldecal.wad itself: the copy still being written; None if
+        there is none."""
         fds = f"/proc/{pid}/fd"
+        sizes = []
         for fd in os.listdir(fds):
             try:
                 where = os.readlink(f"{fds}/{fd}")
                 if where.startswith(f"{self.mod}/") and where != str(self.target):
-                    return os.stat(f"{fds}/{fd}").st_size
+                    sizes.append(os.stat(f"{fds}/{fd}").st_size)
             except FileNotFoundError:
                 continue
-        return None
+        return min(sizes, default=None)
 
-    def change_and_stop_midway(self, app):
-        """Presses Change and stops the program as soon as the copy is under
-        way. Returns how much of the copy had been written then, or None when
-        it was already over."""
+    def change_and_stop_midway(self, app, after=4 << 20):
+        """Presses Change and stops the program once it has written `after`
+        bytes of the copies (pldecal.wad's first, then tempdecal.wad's).
+        Returns how much of the copy being written then was done, or None
+        when it was already over."""
         app.select_spray("big.wad")
         x, y, width, height = screen_extents(control(app.main_window(), "push button", "Change"))
         pid = app.proc.pid
@@ -319,7 +322,7 @@ class LargeCopy(FaultTestCase):
         click = subprocess.Popen(["xdotool", "mousemove", str(x + width // 2),
                                   str(y + height // 2), "click", "1"], env=self.session.env)
         try:
-            wait_until(lambda: self.written(pid) - start > 4 << 20, "the copy to begin",
+            wait_until(lambda: self.written(pid) - start > after, "the copy to be under way",
                        interval=0.001)
         finally:
             os.kill(pid, signal.SIGSTOP)
@@ -368,6 +371,26 @@ class LargeCopy(FaultTestCase):
         wait_until(lambda: "next.wad" in app.spray_names(), "next.wad to be listed")
         self.change_to(app, "next.wad", wanted)
         self.assertEqual(sorted(os.listdir(self.mod)), ["pldecal.wad", "tempdecal.wad"])
+
+
+    def test_tempdecal_locked_after_both_copies_are_written(self):
+        # pldecal.wad is put in place first; when tempdecal.wad then cannot be,
+        # pldecal.wad must be put back: both files stay as they were.
+        tempdecal = self.mod / "tempdecal.wad"
+        tempdecal.write_bytes(b"the game's own logo" * 100)
+        before = snapshot(self.game)
+        app = self.start()
+        midway = self.change_and_stop_midway(app, after=self.SIZE + (4 << 20))
+        if midway is None:
+            os.kill(app.proc.pid, signal.SIGCONT)
+            self.skipTest("the copy was over before it could be stopped")
+        self.make_immutable(tempdecal)
+        os.kill(app.proc.pid, signal.SIGCONT)
+        lines = app.dismiss("Tagswap").split("\n")
+        self.assertEqual(lines[0], f"Could not copy big.wad to {tempdecal}.")
+        self.assertEqual(lines[1], "Reason: Operation not permitted")
+        self.assertEqual(snapshot(self.game), before)
+        self.expect_usable(app)
 
 
 class SettingsFail(FaultTestCase):
