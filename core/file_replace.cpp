@@ -42,6 +42,7 @@ QString describe(const std::error_code &code)
 // not even a kill leaves a temporary file behind.
 struct Pending {
     QString destination;
+    QString actual; // the file the destination names, through a link
     std::unique_ptr<QSaveFile> file;
     QString backup; // a second name for the old file while the step runs
     bool placed = false;
@@ -96,16 +97,24 @@ bool copyInto(QFile &in, std::vector<Pending> &all, QString *failed, QString *er
     return true;
 }
 
+// QSaveFile replaces the file a link points to, not the link; so is the old file kept.
+QString linkedFile(const QString &path)
+{
+    const QFileInfo info(path);
+    const QString target = info.isSymLink() ? info.canonicalFilePath() : QString();
+    return target.isEmpty() ? path : target;
+}
+
 // A second name for the old file, so it can be put back if a later rename fails.
 bool keepOldName(Pending &p, std::error_code &code)
 {
-    if (!QFileInfo::exists(p.destination))
+    if (!QFileInfo::exists(p.actual))
         return true;
-    const QFileInfo target(p.destination);
+    const QFileInfo target(p.actual);
     const QString stem = target.dir().filePath(QStringLiteral(".%1.old").arg(target.fileName()));
     for (int attempt = 0; attempt < 16; ++attempt) {
         p.backup = stem + QString::number(attempt);
-        std::filesystem::create_hard_link(fsPath(p.destination), fsPath(p.backup), code);
+        std::filesystem::create_hard_link(fsPath(p.actual), fsPath(p.backup), code);
         if (!code)
             return true;
         if (code != std::errc::file_exists)
@@ -113,7 +122,7 @@ bool keepOldName(Pending &p, std::error_code &code)
     }
     // Some file systems (FAT on an SD card) have no links: a copy serves as well.
     code.clear();
-    if (std::filesystem::copy_file(fsPath(p.destination), fsPath(p.backup), code))
+    if (std::filesystem::copy_file(fsPath(p.actual), fsPath(p.backup), code))
         return true;
     p.backup.clear();
     return false;
@@ -127,9 +136,9 @@ void putBack(std::vector<Pending> &all)
         if (!p.placed)
             continue;
         if (!p.backup.isEmpty())
-            std::filesystem::rename(fsPath(p.backup), fsPath(p.destination), ignored);
+            std::filesystem::rename(fsPath(p.backup), fsPath(p.actual), ignored);
         else
-            std::filesystem::remove(fsPath(p.destination), ignored);
+            std::filesystem::remove(fsPath(p.actual), ignored);
         p.backup.clear();
     }
 }
@@ -206,8 +215,10 @@ bool replaceAllWithCopy(const QString &source, const QStringList &destinations, 
         return fail(failed, error, destinations.front(), in.errorString());
 
     std::vector<Pending> all(destinations.size());
-    for (qsizetype i = 0; i < destinations.size(); ++i)
+    for (qsizetype i = 0; i < destinations.size(); ++i) {
         all[i].destination = destinations[i];
+        all[i].actual = linkedFile(destinations[i]);
+    }
     const bool done = copyInto(in, all, failed, error) && placeAll(all, failed, error);
     if (!done)
         putBack(all);
