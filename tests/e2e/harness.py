@@ -24,6 +24,9 @@ from pathlib import Path
 
 TAGSWAP_BIN = os.environ.get("TAGSWAP_BIN", "")
 DEADLINE = 20.0
+# The exit status of a module none of whose tests failed but some of which
+# did not run; CTest takes it (SKIP_RETURN_CODE) as skipped, not passed.
+SKIPPED = 77
 
 # Being told to stop ends the run like Ctrl-C, which unittest lets through,
 # so that the session still ends every process it started.
@@ -528,3 +531,15 @@ class SessionTestCase(unittest.TestCase):
                 sys.stderr.write(app.log.read_text(errors="replace"))
         for app in self.apps:
             app.kill()
+
+
+def main():
+    """Runs the calling module's tests and ends with 1 when any failed (or
+    none ran), SKIPPED when some were skipped and 0 when all ran and passed."""
+    result = unittest.main(module="__main__", verbosity=2, exit=False).result
+    if not result.wasSuccessful():
+        sys.exit(1)
+    if result.skipped:
+        print(f"\n{len(result.skipped)} skipped: the run is incomplete", file=sys.stderr)
+        sys.exit(SKIPPED)
+    sys.exit(0 if result.testsRun else 1)
