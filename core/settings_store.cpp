@@ -4,6 +4,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSettings>
+#include <QTemporaryFile>
 
 #include <memory>
 
@@ -43,8 +44,15 @@ QString reasonWriteFailed(const QString &path)
     if (!QDir().mkpath(info.absolutePath()))
         return QObject::tr("The folder %1 cannot be created.")
             .arg(QDir::toNativeSeparators(info.absolutePath()));
-    QFile probe(path);
-    if (!probe.open(QIODevice::Append))
+    // Neither probe may leave anything behind: the file is opened, not written,
+    // and the byte that a full disk or a size limit refuses goes to a temporary file.
+    if (info.exists()) {
+        QFile probe(path);
+        if (!probe.open(QIODevice::Append | QIODevice::ExistingOnly))
+            return probe.errorString();
+    }
+    QTemporaryFile probe(info.absolutePath() + QStringLiteral("/.probe-XXXXXX"));
+    if (!probe.open() || probe.write("x", 1) != 1 || !probe.flush())
         return probe.errorString();
     return QObject::tr("%1 cannot be written.").arg(QDir::toNativeSeparators(path));
 }

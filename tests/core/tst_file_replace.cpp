@@ -11,10 +11,14 @@
 
 #include <cstring>
 #include <memory>
+#include <thread>
 
 #ifdef Q_OS_UNIX
 #include <csignal>
+#include <fcntl.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #endif
 
 using namespace tagswap;
@@ -59,6 +63,49 @@ int runCopyWithSizeLimit(const char *source, const char *destination)
     return 3;
 #endif
 }
+
+#ifdef Q_OS_UNIX
+// A pipe with a writer waiting on the other end, so that a copy which wrongly
+// reads it gets a few bytes and an end instead of waiting forever: the case
+// then fails on the result rather than hanging. Gone with the object, which
+// lets the writer go whether or not anything read.
+class FedPipe {
+public:
+    explicit FedPipe(const QString &path) : m_path(QFile::encodeName(path))
+    {
+        m_made = ::mkfifo(m_path.constData(), 0644) == 0;
+        if (m_made)
+            m_writer = std::thread([this] { feed(); });
+    }
+    FedPipe(const FedPipe &) = delete;
+    FedPipe &operator=(const FedPipe &) = delete;
+    ~FedPipe()
+    {
+        if (!m_made)
+            return;
+        // Held open until the writer is done, so its open() cannot miss it.
+        const int reader = ::open(m_path.constData(), O_RDONLY | O_NONBLOCK);
+        m_writer.join();
+        if (reader >= 0)
+            ::close(reader);
+    }
+    bool isValid() const { return m_made; }
+
+private:
+    void feed() const
+    {
+        const int fd = ::open(m_path.constData(), O_WRONLY);
+        if (fd < 0)
+            return;
+        [[maybe_unused]] const ssize_t written = ::write(fd, "from the pipe", 13);
+        ::close(fd);
+    }
+
+    QByteArray m_path;
+    bool m_made = false;
+    std::thread m_writer;
+};
+#endif
 
 } // namespace
 
@@ -135,12 +182,17 @@ void TestFileReplace::failureLeavesEverythingAsItWas_data()
     QTest::addColumn<QString>("destination");
 
     // Set up in every case: spray.wad, valve/pldecal.wad (the old spray),
-    // readme.txt (a file) and folder.wad/ (a folder holding a file).
+    // readme.txt (a file), folder.wad/ (a folder holding a file) and, where
+    // there are pipes, pipe.wad (a pipe).
     QTest::newRow("destination folder missing") << u"spray.wad"_s << u"cstrike/pldecal.wad"_s;
     QTest::newRow("destination folder is a file") << u"spray.wad"_s << u"readme.txt/pldecal.wad"_s;
     QTest::newRow("destination is a folder") << u"spray.wad"_s << u"folder.wad"_s;
     QTest::newRow("source missing") << u"gone.wad"_s << u"valve/pldecal.wad"_s;
     QTest::newRow("source is a folder") << u"folder.wad"_s << u"valve/pldecal.wad"_s;
+#ifdef Q_OS_UNIX
+    // Reading one would wait for a writer that never comes.
+    QTest::newRow("source is a pipe") << u"pipe.wad"_s << u"valve/pldecal.wad"_s;
+#endif
     QTest::newRow("source below a file") << u"readme.txt/spray.wad"_s << u"valve/pldecal.wad"_s;
     QTest::newRow("empty source") << QString() << u"valve/pldecal.wad"_s;
     QTest::newRow("empty destination") << u"spray.wad"_s << QString();
@@ -157,6 +209,10 @@ void TestFileReplace::failureLeavesEverythingAsItWas()
     writeFile(path(u"readme.txt"_s), "read me");
     QVERIFY(QDir(m_dir->path()).mkdir(u"folder.wad"_s));
     writeFile(path(u"folder.wad/inside"_s), "inside");
+#ifdef Q_OS_UNIX
+    const FedPipe pipe(path(u"pipe.wad"_s));
+    QVERIFY(pipe.isValid());
+#endif
     const QStringList before = snapshot(m_dir->path(), FileDetail::Sha1);
 
     // Relative to the folder, as the spray list names its files.
@@ -241,6 +297,9 @@ void TestFileReplace::isExistingFile_data()
     QTest::newRow("folder") << u"folder.exe"_s << false;
     QTest::newRow("link to a folder") << u"folderlink.exe"_s << false;
     QTest::newRow("dangling link") << u"dangling.exe"_s << false;
+#ifdef Q_OS_UNIX
+    QTest::newRow("pipe") << u"pipe.exe"_s << false;
+#endif
     QTest::newRow("missing") << u"missing.exe"_s << false;
     QTest::newRow("below a file") << u"hl.exe/hl.exe"_s << false;
     QTest::newRow("empty path") << QString() << false;
@@ -257,6 +316,9 @@ void TestFileReplace::isExistingFile()
     QVERIFY(QFile::link(u"hl.exe"_s, path(u"link.exe"_s)));
     QVERIFY(QFile::link(u"folder.exe"_s, path(u"folderlink.exe"_s)));
     QVERIFY(QFile::link(u"nowhere.exe"_s, path(u"dangling.exe"_s)));
+#ifdef Q_OS_UNIX
+    QVERIFY(::mkfifo(QFile::encodeName(path(u"pipe.exe"_s)).constData(), 0644) == 0);
+#endif
 
     QCOMPARE(tagswap::isExistingFile(name.isEmpty() ? QString() : path(name)), exists);
 }

@@ -2,17 +2,60 @@
 #include "settings_store.h"
 #include "test_files.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QProcess>
 #include <QSettings>
 #include <QTest>
+
+#include <cstdio>
+#include <cstring>
+
+#ifdef Q_OS_UNIX
+#include <csignal>
+#include <sys/resource.h>
+#endif
 
 using namespace tagswap;
 using tagswap::testing::readFile;
 using tagswap::testing::ScratchSettings;
 using tagswap::testing::snapshot;
 using tagswap::testing::writeFile;
+
+namespace {
+
+// Run by the test on itself in a child process, so that the file size limit
+// hits the store and not the test.
+constexpr char saveWithoutRoom[] = "--save-without-room";
+
+// Saves value under HLDir with no room to write even one byte, then prints
+// what reading HLDir gives. Exit status 1: the save failed and said why.
+int runSaveWithoutRoom(int argc, char **argv)
+{
+#ifdef Q_OS_UNIX
+    QCoreApplication app(argc, argv);
+    const rlimit noRoom{0, 0};
+    if (::setrlimit(RLIMIT_FSIZE, &noRoom) != 0)
+        return 3;
+    // Without this the kernel would kill us instead of failing the write.
+    std::signal(SIGXFSZ, SIG_IGN);
+    QString error;
+    const bool saved = SettingsStore::save(settings::HLDir, QString::fromUtf8(argv[2]), &error);
+    std::fputs(SettingsStore::read(settings::HLDir).toUtf8().constData(), stdout);
+    std::fputs(error.toUtf8().constData(), stderr);
+    if (saved)
+        return 0;
+    return error.trimmed().isEmpty() ? 2 : 1;
+#else
+    Q_UNUSED(argc);
+    Q_UNUSED(argv);
+    return 3;
+#endif
+}
+
+} // namespace
 
 class TestSettingsStore : public QObject {
     Q_OBJECT
@@ -32,6 +75,8 @@ private slots:
     void saveIntoUnwritablePlaceFails();
     void saveOverDamagedFile_data();
     void saveOverDamagedFile();
+    void saveWithoutRoomKeepsWhatWasThere_data();
+    void saveWithoutRoomKeepsWhatWasThere();
 
 private:
     QString configDir() const { return m_settings.folder(); }
@@ -233,5 +278,57 @@ void TestSettingsStore::saveOverDamagedFile()
     QVERIFY2(saved, qPrintable(error));
 }
 
-QTEST_GUILESS_MAIN(TestSettingsStore)
+void TestSettingsStore::saveWithoutRoomKeepsWhatWasThere_data()
+{
+    QTest::addColumn<QByteArray>("stored"); // the settings file; null for none
+    QTest::addColumn<QString>("earlier");   // what HLDir reads before and after
+
+    QTest::newRow("earlier folder") << QByteArray("[Settings]\nHLDir=/games/old\nBeenRun=True\n")
+                                    << QStringLiteral("/games/old");
+    QTest::newRow("earlier empty") << QByteArray("[Settings]\nHLDir=\n") << QString();
+    QTest::newRow("only the other key") << QByteArray("[Settings]\nBeenRun=True\n") << QString();
+    QTest::newRow("no settings file, folder there") << QByteArray() << QString();
+}
+
+void TestSettingsStore::saveWithoutRoomKeepsWhatWasThere()
+{
+#ifndef Q_OS_UNIX
+    QSKIP("needs a file size limit (RLIMIT_FSIZE)");
+#else
+    QFETCH(QByteArray, stored);
+    QFETCH(QString, earlier);
+
+    // A full disk or a quota, as a read-only file would, makes the save fail; the
+    // program must then go on with what is stored, not with what failed to be.
+    QVERIFY(QDir().mkpath(configDir()));
+    if (!stored.isNull())
+        writeFile(iniPath(), stored);
+    const QStringList before = snapshot(m_settings.home(), tagswap::testing::FileDetail::Sha1);
+
+    QProcess child;
+    child.start(QCoreApplication::applicationFilePath(),
+                {QString::fromLatin1(saveWithoutRoom), QStringLiteral("/games/new")});
+    QVERIFY(child.waitForFinished(60000));
+    QCOMPARE(child.exitStatus(), QProcess::NormalExit);
+    // 1: the save failed with a reason; 0 would mean the limit never struck.
+    QCOMPARE(child.exitCode(), 1);
+    QCOMPARE(QString::fromUtf8(child.readAllStandardOutput()), earlier);
+    // The reason a full disk or a quota would give, not a guess.
+    QCOMPARE(QString::fromUtf8(child.readAllStandardError()), QStringLiteral("File too large"));
+
+    QCOMPARE(snapshot(m_settings.home(), tagswap::testing::FileDetail::Sha1), before);
+    QCOMPARE(SettingsStore::read(settings::HLDir), earlier);
+#endif
+}
+
+int main(int argc, char **argv)
+{
+    if (argc == 3 && std::strcmp(argv[1], saveWithoutRoom) == 0)
+        return runSaveWithoutRoom(argc, argv);
+
+    QCoreApplication app(argc, argv);
+    TestSettingsStore test;
+    QTEST_SET_MAIN_SOURCE_PATH
+    return QTest::qExec(&test, argc, argv);
+}
 #include "tst_settings_store.moc"

@@ -160,6 +160,9 @@ private slots:
         early.remove(8, 4).insert(entry - 4,
                                   QByteArray(4, '\0')); // texture moved into the file header
         tooBig = set32(tooBig.insert(entry, QByteArray(1 << 20, '\0')), 8, entry + (1 << 20));
+        // Sixteen name bytes leave no room for the terminator that the name field needs.
+        QByteArray fullName = ok;
+        fullName.replace(entry + 16, 16, "sixteen_chars___").replace(12, 16, "sixteen_chars___");
 
         // The game checks neither type nor name, nor the usual multiples of 16.
         QTest::newRow("old type 0x40") << oldType << true;
@@ -167,6 +170,7 @@ private slots:
         QTest::newRow("gap before directory") << slack << true;
         QTest::newRow("24x8") << rawFile(24, 8) << true;
         QTest::newRow("256x256") << rawFile(256, 256) << true;
+        QTest::newRow("16-byte name without terminator") << fullName << true;
 
         QTest::newRow("empty") << QByteArray() << false;
         QTest::newRow("wrong magic") << magic << false;
@@ -205,6 +209,9 @@ private slots:
         QCOMPARE(error.isEmpty(), loads);
         if (loads && d->width == 64)
             QCOMPARE(d->pixels, pattern(64, 64).pixels);
+        // Whatever is read with sides we write can be written again, name included.
+        if (loads && d->width % kSideStep == 0 && d->height % kSideStep == 0)
+            QVERIFY2(!encode(*d, &error).isEmpty(), qPrintable(error));
     }
 
     // The engine's byte cap refuses files that decode() accepts.

@@ -1,8 +1,8 @@
 """Help, About and Refresh."""
 
 import os
-import unittest
 
+import harness
 from harness import SessionTestCase, read_recording, recording_program, wait_until
 
 
@@ -57,4 +57,4 @@ class Buttons(SessionTestCase):
 
 
 if __name__ == "__main__":
-    unittest.main(verbosity=2)
+    harness.main()

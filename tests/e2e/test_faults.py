@@ -9,8 +9,8 @@ import resource
 import shutil
 import signal
 import subprocess
-import unittest
 
+import harness
 from harness import SessionTestCase, children, screen_extents, text_of, wait_until
 
 DEFAULT_FOLDER = "C:\\SIERRA\\Half-Life"
@@ -93,7 +93,7 @@ class FaultTestCase(SessionTestCase):
     def make_immutable(self, path):
         ok, why = chattr("+i", path)
         if not ok:
-            self.skipTest(f"cannot make {path} immutable: {why or 'chattr failed'}")
+            self.lacks_right(f"cannot make {path} immutable: {why or 'chattr failed'}")
         # At once, so that nothing stays locked whatever fails later.
         self.addCleanup(chattr, "-i", path)
 
@@ -153,7 +153,7 @@ class ChangeFails(FaultTestCase):
         done = subprocess.run(["mount", "-t", "tmpfs", "-o", "size=64k,mode=755", "tmpfs",
                                str(self.mod)], capture_output=True, text=True)
         if done.returncode != 0:
-            self.skipTest(f"cannot mount a tiny filesystem: {done.stderr.strip()}")
+            self.lacks_right(f"cannot mount a tiny filesystem: {done.stderr.strip()}")
         # Cleanups run after tearDown has ended the program, so nothing holds the mount.
         self.addCleanup(subprocess.run, ["umount", "-l", str(self.mod)], capture_output=True)
         self.target.write_bytes(random.Random(1).randbytes(4096))
@@ -440,16 +440,38 @@ class SettingsFail(FaultTestCase):
         # A value that failed to save must not linger in memory: the program
         # would show and use a folder that the next start does not know.
         self.set_up_game()
-        other = self.sandbox.make_game("Other Half Life")
         wanted = self.sandbox.add_spray("mine.wad")
         self.make_immutable(self.sandbox.ini)
+        self.expect_unsaved_folder_not_used(self.start(), wanted, lambda: None)
 
+    def test_folder_that_could_not_be_saved_for_lack_of_room_is_not_used(self):
+        # As above, without the right that chattr needs: no room to write a byte.
+        self.set_up_game()
+        wanted = self.sandbox.add_spray("mine.wad")
         app = self.start()
+        app.main_window()
+        pid = app.proc.pid
+        soft, hard = resource.prlimit(pid, resource.RLIMIT_FSIZE)
+        resource.prlimit(pid, resource.RLIMIT_FSIZE, (0, hard))
+        reason = self.expect_unsaved_folder_not_used(
+            app, wanted, lambda: resource.prlimit(pid, resource.RLIMIT_FSIZE, (soft, hard)))
+        self.assertEqual(reason, "File too large")
+
+    def expect_unsaved_folder_not_used(self, app, wanted, make_room):
+        """Another folder fails to save; the settings file, the dialog and
+        Change (once make_room has let it write) all keep the stored one.
+        Returns the reason given."""
+        stored = self.sandbox.ini.read_bytes()
+        other = self.sandbox.make_game("Other Half Life")
         app.open_settings()
-        self.ok_fails_to_save(app, other)
+        reason = self.ok_fails_to_save(app, other)
         self.close_settings(app)
+        self.assertEqual(self.sandbox.ini.read_bytes(), stored)
+        self.assertEqual(os.listdir(self.sandbox.ini.parent), ["Tagswap.ini"])
         self.assertEqual(self.settings_text(app), str(self.game))
+        make_room()
         self.change_to(app, "mine.wad", wanted)
+        return reason
 
     def test_settings_file_is_a_folder(self):
         self.sandbox.ini.mkdir(parents=True)
@@ -637,4 +659,4 @@ class BadInputAtStart(FaultTestCase):
 
 
 if __name__ == "__main__":
-    unittest.main(verbosity=2)
+    harness.main()

@@ -2,8 +2,8 @@
 
 import os
 import time
-import unittest
 
+import harness
 from harness import SessionTestCase, read_recording, recording_program
 
 # Each would do harm or get lost if anything on the way split, expanded or
@@ -74,4 +74,4 @@ class Launch(SessionTestCase):
 
 
 if __name__ == "__main__":
-    unittest.main(verbosity=2)
+    harness.main()

@@ -1,7 +1,7 @@
 """The settings dialog: choosing the game folder."""
 
-import unittest
 
+import harness
 from harness import SessionTestCase, find, screen_extents, text_of, wait_until
 
 DEFAULT_FOLDER = "C:\\SIERRA\\Half-Life"
@@ -96,4 +96,4 @@ class SettingsDialog(SessionTestCase):
 
 
 if __name__ == "__main__":
-    unittest.main(verbosity=2)
+    harness.main()

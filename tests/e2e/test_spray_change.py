@@ -1,7 +1,7 @@
 """Change: copying the chosen spray over a mod's pldecal.wad."""
 
-import unittest
 
+import harness
 from harness import SessionTestCase, wait_until
 
 
@@ -90,4 +90,4 @@ class Change(SessionTestCase):
 
 
 if __name__ == "__main__":
-    unittest.main(verbosity=2)
+    harness.main()

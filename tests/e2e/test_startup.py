@@ -1,7 +1,7 @@
 """Start-up: the first-run notice and what the main window lists."""
 
-import unittest
 
+import harness
 from harness import SessionTestCase, wait_until
 
 NOTICE_FIRST_LINE = "This appears to be your first time running Tagswap."
@@ -68,4 +68,4 @@ class Lists(SessionTestCase):
 
 
 if __name__ == "__main__":
-    unittest.main(verbosity=2)
+    harness.main()

@@ -5,8 +5,8 @@ install and takes a native Linux folder; Exit starts the game through Steam."""
 import os
 import stat
 import subprocess
-import unittest
 
+import harness
 from harness import SessionTestCase, read_recording, recording_program, text_of, wait_until
 
 
@@ -59,7 +59,7 @@ class InstallForTodaysGame(SessionTestCase):
         done = subprocess.run(["mount", "-t", "tmpfs", "-o", "size=16k", "tmpfs", str(folder)],
                               capture_output=True, text=True)
         if done.returncode != 0:
-            self.skipTest(f"cannot mount a tiny filesystem: {done.stderr.strip()}")
+            self.lacks_right(f"cannot mount a tiny filesystem: {done.stderr.strip()}")
         self.addCleanup(subprocess.run, ["umount", "-l", str(folder)], capture_output=True)
 
     def fill(self, folder):
@@ -157,4 +157,4 @@ class SteamInstall(SessionTestCase):
 
 
 if __name__ == "__main__":
-    unittest.main(verbosity=2)
+    harness.main()

@@ -14,10 +14,15 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QDir>
+#include <QFile>
 #include <QPushButton>
 #include <QTest>
 
 #include <memory>
+
+#ifdef Q_OS_UNIX
+#include <sys/stat.h>
+#endif
 
 using namespace Qt::StringLiterals;
 using tagswap::frmMain;
@@ -59,6 +64,24 @@ const QString noticeText =
     "\r\n"
     "This message will only appear once."_s;
 
+// Makes one entry of the working folder from a line of a test table: "name/"
+// a folder, "name|" a pipe, "name -> target" a link and anything else a file.
+bool makeEntry(const QString &entry)
+{
+    if (entry.endsWith(u'/'))
+        return QDir().mkpath(entry);
+    if (entry.endsWith(u'|')) {
+#ifdef Q_OS_UNIX
+        return ::mkfifo(QFile::encodeName(entry.chopped(1)).constData(), 0644) == 0;
+#else
+        return false;
+#endif
+    }
+    if (const qsizetype arrow = entry.indexOf(u" -> "_s); arrow >= 0)
+        return QFile::link(entry.mid(arrow + 4), entry.left(arrow));
+    return tryWriteFile(entry, "data");
+}
+
 } // namespace
 
 class FrmMainTest : public QObject {
@@ -74,6 +97,8 @@ private slots:
     void controlPlacement();
     void focusStartsOnSprayListAndFollowsTabOrder();
     void sprayListShowsWadFilesInNaturalOrder();
+    void sprayList_data();
+    void sprayList();
     void modList_data();
     void modList();
     void firstRunNotice_data();
@@ -226,6 +251,52 @@ void FrmMainTest::sprayListShowsWadFilesInNaturalOrder()
     QTest::mouseClick(window->flbFiles->viewport(), Qt::LeftButton, {},
                       window->flbFiles->visualRect(item).center());
     QCOMPARE(window->flbFiles->fileName(), u"s10.wad"_s);
+}
+
+void FrmMainTest::sprayList_data()
+{
+    QTest::addColumn<QStringList>("entries"); // as makeEntry() takes them
+    QTest::addColumn<QStringList>("listed");
+
+    QTest::newRow("leading zeros skipped") << QStringList{u"s10.wad"_s, u"s002.wad"_s, u"s1.wad"_s}
+                                           << QStringList{u"s1.wad"_s, u"s002.wad"_s, u"s10.wad"_s};
+    QTest::newRow("same number, more zeros first")
+        << QStringList{u"s3.wad"_s, u"s2.wad"_s, u"s02.wad"_s, u"s002.wad"_s}
+        << QStringList{u"s002.wad"_s, u"s02.wad"_s, u"s2.wad"_s, u"s3.wad"_s};
+    QTest::newRow("names differing only in case")
+        << QStringList{u"b.wad"_s, u"B.wad"_s, u"a.WAD"_s, u"A.wad"_s}
+        << QStringList{u"A.wad"_s, u"a.WAD"_s, u"B.wad"_s, u"b.wad"_s};
+    QTest::newRow("link to a spray") << QStringList{u"s.wad"_s, u"link.wad -> s.wad"_s}
+                                     << QStringList{u"link.wad"_s, u"s.wad"_s};
+    QTest::newRow("link to a file elsewhere")
+        << QStringList{u"art/"_s, u"art/logo.bin"_s, u"mine.wad -> art/logo.bin"_s}
+        << QStringList{u"mine.wad"_s};
+    QTest::newRow("dangling link")
+        << QStringList{u"s.wad"_s, u"gone.wad -> nowhere.wad"_s} << QStringList{u"s.wad"_s};
+    QTest::newRow("link to a folder")
+        << QStringList{u"s.wad"_s, u"sub/"_s, u"sub.wad -> sub"_s} << QStringList{u"s.wad"_s};
+    QTest::newRow("hidden file") << QStringList{u"x.wad"_s, u".x.wad"_s, u".wad"_s}
+                                 << QStringList{u"x.wad"_s};
+#ifdef Q_OS_UNIX
+    // Reading one as a spray would wait forever.
+    QTest::newRow("pipe") << QStringList{u"s.wad"_s, u"p.wad|"_s} << QStringList{u"s.wad"_s};
+    QTest::newRow("link to a pipe")
+        << QStringList{u"s.wad"_s, u"p|"_s, u"q.wad -> p"_s} << QStringList{u"s.wad"_s};
+#endif
+    QTest::newRow("folder") << QStringList{u"s.wad"_s, u"f.wad/"_s} << QStringList{u"s.wad"_s};
+}
+
+void FrmMainTest::sprayList()
+{
+    QFETCH(QStringList, entries);
+    QFETCH(QStringList, listed);
+
+    for (const QString &entry : std::as_const(entries))
+        QVERIFY2(makeEntry(entry), qPrintable(entry));
+    QVERIFY(SettingsStore::save(settings::BeenRun, u"True"_s));
+
+    const auto window = openWindow();
+    QCOMPARE(listedNames(*window), listed);
 }
 
 void FrmMainTest::modList_data()

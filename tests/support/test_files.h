@@ -41,7 +41,8 @@ enum class FileDetail { Size, Sha1 };
 
 // Every entry below root, sorted, so that comparing two snapshots shows any
 // stray, missing or changed one: "name/" for a folder, "name -> target" for
-// a link (not followed) and "name <size or SHA-1>" for a file.
+// a link (not followed), "name <size or SHA-1>" for a file and "name |" for
+// anything else, which is never opened: reading a pipe would wait for a writer.
 inline QStringList snapshot(const QString &root, FileDetail detail = FileDetail::Size)
 {
     QStringList entries;
@@ -56,6 +57,8 @@ inline QStringList snapshot(const QString &root, FileDetail detail = FileDetail:
         } else if (info.isDir()) {
             entries << name + u'/';
             pending << QDir(info.filePath()).entryInfoList(filters);
+        } else if (!info.isFile()) {
+            entries << name + QStringLiteral(" |");
         } else if (detail == FileDetail::Sha1) {
             const QByteArray hash =
                 QCryptographicHash::hash(readFile(info.filePath()), QCryptographicHash::Sha1);
