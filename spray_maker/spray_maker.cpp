@@ -1,7 +1,9 @@
 #include "spray_maker.h"
 
 #include <QCoreApplication>
+#include <QFileInfo>
 #include <QRegularExpression>
+#include <QSaveFile>
 
 #include <algorithm>
 #include <cmath>
@@ -94,6 +96,28 @@ std::optional<decal::Decal> makeSprayFromFile(const QString &path, const SprayOp
     if (!image)
         return std::nullopt;
     return makeSpray(*image, options, error);
+}
+
+QByteArray sprayFileBytes(const decal::Decal &decal, QString *error)
+{
+    QByteArray bytes = decal::encode(decal, error);
+    if (bytes.isEmpty())
+        return {};
+    if (const QString refusal = decal::gameRefusal(bytes); !refusal.isEmpty()) {
+        fail(error, refusal);
+        return {};
+    }
+    return bytes;
+}
+
+bool writeWhole(const QString &path, const QByteArray &bytes, QString *error)
+{
+    QSaveFile file(path);
+    if (file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() && file.commit())
+        return true;
+    fail(error,
+         tr("%1 could not be written: %2").arg(QFileInfo(path).fileName(), file.errorString()));
+    return false;
 }
 
 std::optional<QRgb> parseInk(const QString &text, QString *error)

@@ -42,6 +42,13 @@ std::optional<decal::Decal> makeSpray(const LoadedImage &image, const SprayOptio
 std::optional<decal::Decal> makeSprayFromFile(const QString &path, const SprayOptions &options,
                                               QString *error = nullptr);
 
+// The file's bytes, checked against everything the game checks; empty with the reason
+// in *error when the game would refuse it.
+QByteArray sprayFileBytes(const decal::Decal &decal, QString *error = nullptr);
+
+// Writes bytes to path whole or not at all (beside it first, then renamed into place).
+bool writeWhole(const QString &path, const QByteArray &bytes, QString *error = nullptr);
+
 // "RRGGBB" or "#RRGGBB".
 std::optional<QRgb> parseInk(const QString &text, QString *error = nullptr);
 
