@@ -107,8 +107,8 @@ std::optional<LoadedImage> loadVector(const QString &path, QSize atLeast, QStrin
 QSize shownSize(QImageReader &reader)
 {
     const QSize raw = reader.size();
-    return reader.transformation() & QImageIOHandler::TransformationRotate90 ? raw.transposed()
-                                                                             : raw;
+    const bool turned = reader.transformation().testFlag(QImageIOHandler::TransformationRotate90);
+    return turned ? raw.transposed() : raw;
 }
 
 std::optional<QSize> checkedSize(QImageReader &reader, const QString &path, QString *error)
@@ -147,7 +147,7 @@ void requestJpegFraction(QImageReader &reader, QSize atLeast)
     const QSize raw = reader.size();
     if (reader.format() != "jpeg" || !raw.isValid() || atLeast.isEmpty())
         return;
-    if (reader.transformation() & QImageIOHandler::TransformationRotate90)
+    if (reader.transformation().testFlag(QImageIOHandler::TransformationRotate90))
         atLeast.transpose();
     for (int denominator : {8, 4, 2}) {
         const QSize reduced((raw.width() + denominator - 1) / denominator,

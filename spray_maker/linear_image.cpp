@@ -13,7 +13,7 @@ namespace {
 constexpr double kLanczosLobes = 3;
 // Beyond this much reduction the area average does the bulk first, which is both
 // faster and free of aliasing; Lanczos then takes the last factor of two.
-constexpr double kAreaStageFactor = 2;
+constexpr double kAreaStageFactor = 3;
 // Rows converted at a time from an unusual pixel format, to bound memory.
 constexpr int kBandRows = 64;
 

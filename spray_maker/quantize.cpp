@@ -3,6 +3,9 @@
 #include <QCoreApplication>
 
 #include <libimagequant.h>
+#ifdef _OPENMP
+#include <omp.h>
+#endif
 
 #include <algorithm>
 #include <cmath>
@@ -12,8 +15,10 @@
 namespace spray {
 namespace {
 
-// libimagequant's slowest, most careful setting costs a few milliseconds at spray sizes.
-constexpr int kQuantizerSpeed = 1;
+// libimagequant's most careful search, as pngquant's best; a spray is small enough.
+constexpr int kCarefulSpeed = 1;
+// Its fastest, a few times quicker, for previews made while settings change.
+constexpr int kQuickSpeed = 10;
 constexpr int kOpaqueColours = decal::kTransparentIndex; // entries 0..254
 
 QString tr(const char *text)
@@ -168,13 +173,18 @@ MipChain mipChain(const LinearImage &canvas)
 std::optional<decal::Decal> quantize(const LinearImage &canvas, const MipChain &mips,
                                      const PaletteOptions &options, QString *error)
 {
+#ifdef _OPENMP
+    // Debian's libimagequant spreads its work over OpenMP threads, whose start-up and
+    // busy waiting cost far more than a spray's few thousand pixels save.
+    omp_set_num_threads(1);
+#endif
     Rgba8 full = thresholded(canvas, options.alphaThreshold);
     const bool anyTransparent =
         std::find(full.transparent.begin(), full.transparent.end(), true) != full.transparent.end();
     LiqPtr<liq_attr> attr(liq_attr_create());
     // The transparent entry, when there is one, is not one of the 255 colours.
     liq_set_max_colors(attr.get(), anyTransparent ? kOpaqueColours + 1 : kOpaqueColours);
-    liq_set_speed(attr.get(), kQuantizerSpeed);
+    liq_set_speed(attr.get(), options.quick ? kQuickSpeed : kCarefulSpeed);
     LiqPtr<liq_image> image(
         liq_image_create_rgba(attr.get(), full.bytes.data(), full.width, full.height, 0));
     liq_result *rawResult = nullptr;

@@ -76,7 +76,8 @@ std::optional<decal::Decal> makeSpray(const LoadedImage &image, const SprayOptio
     if (options.oneColour)
         return oneColour(canvas, mips, *options.oneColour, inkSource(options, image.image));
     const float threshold = float(std::clamp(options.alphaThresholdPercent, 0, 100)) / 100.0f;
-    return quantize(canvas, mips, PaletteOptions{options.dither, threshold}, error);
+    return quantize(canvas, mips, PaletteOptions{options.dither, threshold, options.quickPalette},
+                    error);
 }
 
 std::optional<decal::Decal> makeSprayFromFile(const QString &path, const SprayOptions &options,

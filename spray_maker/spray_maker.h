@@ -13,8 +13,9 @@
 // resampled in linear light, reduced to a palette, the smaller levels drawn for real.
 namespace spray {
 
-// Chosen by the benchmark in bench/ (mean SSIM over its images, see bench/README.md).
-inline constexpr double kDefaultDither = 0.5;
+// Chosen by measurement (bench/README.md): at spray sizes, with 255 colours, dithering
+// only ever lowered the likeness to an ideal resize, if slightly.
+inline constexpr double kDefaultDither = 0;
 inline constexpr int kDefaultAlphaThresholdPercent = 50;
 
 enum class InkChoice { Automatic, Alpha, Darkness };
@@ -28,6 +29,8 @@ struct SprayOptions {
     std::optional<QRgb> oneColour;                             // set: a one-colour logo in this ink
     // Automatic: the alpha of an image with transparency, otherwise its darkness.
     InkChoice ink = InkChoice::Automatic;
+    // A faster, slightly coarser palette, for a preview shown while settings change.
+    bool quickPalette = false;
 };
 
 // The image as the decoder needs to deliver it for this placement: a few times the

@@ -197,7 +197,7 @@ bool SprayMakerWindow::openImage(const QString &path)
 
 bool SprayMakerWindow::isPreviewCurrent() const
 {
-    return m_shownGeneration == m_generation && !m_watcher.isRunning();
+    return m_shownGeneration == m_generation && m_settled && !m_watcher.isRunning();
 }
 
 void SprayMakerWindow::dragEnterEvent(QDragEnterEvent *event)
@@ -250,6 +250,7 @@ spray::SprayOptions SprayMakerWindow::options() const
 void SprayMakerWindow::settingsChanged()
 {
     ++m_generation;
+    m_settled = false;
     m_buttons->button(QDialogButtonBox::Save)->setEnabled(false);
     if (m_imagePath.isEmpty())
         return;
@@ -257,13 +258,14 @@ void SprayMakerWindow::settingsChanged()
     if (m_watcher.isRunning())
         m_workPending = true;
     else
-        startWork();
+        startWork(false);
 }
 
-void SprayMakerWindow::startWork()
+void SprayMakerWindow::startWork(bool careful)
 {
     m_workPending = false;
-    const spray::SprayOptions o = options();
+    spray::SprayOptions o = options();
+    o.quickPalette = !careful;
     const bool sameImage = m_loadedPath == m_imagePath && m_loadedFrame == o.frame;
     m_watcher.setFuture(QtConcurrent::run(&SprayMakerWindow::work, m_generation, m_imagePath,
                                           o.frame, sameImage ? m_loaded : nullptr, o));
@@ -278,6 +280,7 @@ SprayMakerWindow::Outcome SprayMakerWindow::work(quint64 generation, QString pat
     outcome.path = path;
     outcome.frame = frame;
     outcome.image = std::move(cached);
+    outcome.careful = !options.quickPalette;
     if (!outcome.image) {
         auto loaded = spray::loadImage(path, frame, kDecodeForAnyCanvas, &outcome.error);
         if (!loaded)
@@ -302,7 +305,7 @@ void SprayMakerWindow::showOutcome()
     }
     // A result for settings that have changed since is of no use: make the current one.
     if (outcome.generation != m_generation || m_workPending) {
-        startWork();
+        startWork(false);
         return;
     }
     m_current = std::move(outcome);
@@ -317,7 +320,10 @@ void SprayMakerWindow::showOutcome()
                  .arg(m_current.spray->isColourSpray() ? tr("colour spray") : tr("one-colour logo"))
                  .arg(m_current.bytes.size())
            : m_current.error);
-    m_buttons->button(QDialogButtonBox::Save)->setEnabled(ok);
+    m_settled = m_current.careful || !ok;
+    m_buttons->button(QDialogButtonBox::Save)->setEnabled(ok && m_current.careful);
+    if (!m_settled)
+        startWork(true);
 }
 
 bool SprayMakerWindow::confirmReplace(const QString &path)

@@ -24,8 +24,9 @@ namespace tagswap {
 class Platform;
 
 // "Make Spray": turns an image into a spray in the spray folder. Every change of a
-// setting remakes the preview on a worker thread; a result that a later change has
-// overtaken is dropped. Images can also be dropped on the window.
+// setting remakes the preview on a worker thread, first with a quick palette, then
+// with the careful one that Save writes; a result that a later change has overtaken
+// is dropped. Images can also be dropped on the window.
 class SprayMakerWindow : public QDialog {
     Q_OBJECT
 
@@ -61,6 +62,7 @@ private:
         QByteArray bytes;
         QImage preview; // as the game shows it, actual size
         QString error;
+        bool careful = false; // the palette Save writes, not the quick one shown first
     };
 
     void buildControls();
@@ -68,7 +70,7 @@ private:
     void chooseImage();
     void chooseInk();
     void settingsChanged();
-    void startWork();
+    void startWork(bool careful);
     void showOutcome();
     void save();
     bool confirmReplace(const QString &path);
@@ -84,6 +86,7 @@ private:
 
     quint64 m_generation = 0;
     quint64 m_shownGeneration = 0;
+    bool m_settled = true; // the careful result for the current settings is shown
     bool m_workPending = false;
     std::shared_ptr<const spray::LoadedImage> m_loaded; // decoded once per image and frame
     int m_loadedFrame = -1;
