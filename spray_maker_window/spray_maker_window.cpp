@@ -271,7 +271,7 @@ void SprayMakerWindow::startWork(bool careful)
                                           o.frame, sameImage ? m_loaded : nullptr, o));
 }
 
-SprayMakerWindow::Outcome SprayMakerWindow::work(quint64 generation, QString path, int frame,
+SprayMakerWindow::Outcome SprayMakerWindow::work(quint64 generation, const QString &path, int frame,
                                                  std::shared_ptr<const spray::LoadedImage> cached,
                                                  spray::SprayOptions options)
 {

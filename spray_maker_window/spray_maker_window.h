@@ -75,7 +75,7 @@ private:
     void save();
     bool confirmReplace(const QString &path);
     spray::SprayOptions options() const;
-    static Outcome work(quint64 generation, QString path, int frame,
+    static Outcome work(quint64 generation, const QString &path, int frame,
                         std::shared_ptr<const spray::LoadedImage> cached,
                         spray::SprayOptions options);
 

@@ -152,7 +152,8 @@ private slots:
               with([](Decal &d) { d.pixels.chop(1); }),
               with([](Decal &d) { d.name = QStringLiteral("sixteen_chars___"); }),
               with([](Decal &d) { d.name = QStringLiteral(u"\u4e2d"); }), with([](Decal &d) {
-                  d.mips = {QByteArray(32 * 32, 0), QByteArray(16 * 16, 0), QByteArray(8 * 7, 0)};
+                  d.mips = {QByteArray(1024, 0), QByteArray(256, 0),
+                            QByteArray(56, 0)}; // 8x7 for 8x8
               })}) {
             QString error;
             QVERIFY(encode(d, &error).isEmpty());

@@ -43,7 +43,7 @@ QByteArray goodSpray()
 {
     decal::Decal d;
     d.width = d.height = 64;
-    d.pixels = QByteArray(64 * 64, '\x03');
+    d.pixels = QByteArray(4096, '\x03'); // 64x64
     d.palette[255] = decal::kTransparentKey;
     return decal::encode(d);
 }

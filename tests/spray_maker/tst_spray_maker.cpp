@@ -60,7 +60,8 @@ bool writeFile(const QString &path, const QByteArray &bytes)
 
 QByteArray mipLevel(const QByteArray &file, int level, int count)
 {
-    const quint32 offset = qFromLittleEndian<quint32>(file.constData() + 12 + 24 + 4 * level);
+    const quint32 offset =
+        qFromLittleEndian<quint32>(file.constData() + 12 + 24 + qsizetype(4) * level);
     return file.mid(12 + offset, count);
 }
 
