@@ -61,6 +61,13 @@ QString problemWith(const Decal &d)
             .arg(d.height);
     if (d.pixels.size() != qsizetype(d.width) * d.height)
         return tr("The pixel data does not fill %1x%2.").arg(d.width).arg(d.height);
+    for (int level = 1; d.mips && level <= 3; ++level) {
+        if ((*d.mips)[level - 1].size() != qsizetype(d.width >> level) * (d.height >> level))
+            return tr("The smaller copy %1 does not fill %2x%3.")
+                .arg(level)
+                .arg(d.width >> level)
+                .arg(d.height >> level);
+    }
     const bool latin1 = std::all_of(d.name.cbegin(), d.name.cend(), [](QChar c) {
         return c.unicode() != 0 && c.unicode() <= 0xff;
     });
@@ -153,7 +160,9 @@ QByteArray encode(const Decal &d, QString *error)
     put32(texture + 20, d.height);
     qint64 at = kTextureHeaderSize;
     for (int level = 0; level < 4; ++level) {
-        const QByteArray pixels = level == 0 ? d.pixels : reduce(d, 1 << level);
+        const QByteArray pixels = level == 0 ? d.pixels
+                                  : d.mips   ? (*d.mips)[level - 1]
+                                             : reduce(d, 1 << level);
         put32(texture + 24 + qsizetype(4) * level, at);
         std::memcpy(texture + at, pixels.constData(), pixels.size());
         at += pixels.size();

@@ -29,6 +29,9 @@ struct Decal {
     int height = 0;
     QByteArray pixels;               // width * height palette indices, row by row from the top
     std::array<QRgb, 256> palette{}; // alpha is ignored
+    // The half, quarter and eighth size copies, when whoever made the spray drew them;
+    // without them encode() derives them from the full-size pixels.
+    std::optional<std::array<QByteArray, 3>> mips;
 
     // Colour spray: index 255 is transparent and the rest are colours. Otherwise the
     // game treats it as a one-colour logo whose indices are opacities of entry 255.
@@ -38,7 +41,8 @@ struct Decal {
 };
 
 // The complete file. Fails (empty result) unless the sides are multiples of 16 up
-// to 256, pixels matches the size and the name is at most 15 Latin-1 characters.
+// to 256, pixels (and mips, when given) match the size and the name is at most 15
+// Latin-1 characters.
 QByteArray encode(const Decal &decal, QString *error = nullptr);
 
 // Accepts exactly what the game would load (any entry type or name); rejects

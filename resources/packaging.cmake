@@ -10,6 +10,8 @@ set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "${PROJECT_DESCRIPTION}")
 set(CPACK_PACKAGE_CONTACT "Tagswap maintainers <tagswap@users.noreply.invalid>" CACHE STRING
     "Maintainer named in the packages")
 set(CPACK_STRIP_FILES ON)
+# GPL-3.0-or-later: libimagequant, which makes the sprays' palettes, is under it.
+set(CPACK_RESOURCE_FILE_LICENSE "${PROJECT_SOURCE_DIR}/LICENSE")
 
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION games)
@@ -19,7 +21,9 @@ set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "${TAGSWAP_HOMEPAGE}")
 set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "Tagswap keeps a Half-Life player's custom spray paints side by side in one
 folder and puts the chosen one into the game: pick a spray and a mod, press
 Change, and the spray is copied over pldecal.wad in that mod's folder.
-Started with arguments, it starts the game with them as it closes.")
+Started with arguments, it starts the game with them as it closes.
+It also makes sprays the game accepts from ordinary images, in a window
+or with the tagswap-spray command.")
 # The libraries the program links come from dpkg-shlibdeps. Qt loads the
 # plugin that draws on the screen at run time, so no link names its package.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)

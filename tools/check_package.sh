@@ -44,7 +44,7 @@ done
 
 dpkg-deb -x "$deb" "$work/root"
 usr=$work/root/usr
-for file in bin/tagswap bin/tagswap-desktop \
+for file in bin/tagswap bin/tagswap-desktop bin/tagswap-spray share/doc/tagswap/copyright \
     "share/applications/$app_id.desktop" "share/metainfo/$app_id.metainfo.xml" \
     "share/icons/hicolor/scalable/apps/$app_id.svg" share/doc/tagswap/readme.txt; do
     [ -f "$usr/$file" ] || fail "the package lacks /usr/$file"

@@ -6,6 +6,7 @@ set -eu
 packages="
     build-essential cmake ninja-build pkg-config
     qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins libgl-dev
+    qt6-svg-dev qt6-image-formats-plugins libimagequant-dev
     libxkbcommon-x11-0 libxcb-cursor0
     fonts-liberation fonts-dejavu-core
     xvfb xauth xdotool x11-utils imagemagick

@@ -128,6 +128,18 @@ private slots:
         }
     }
 
+    void suppliedSmallerCopies()
+    {
+        Decal d = pattern(32, 16);
+        d.mips = {QByteArray(128, '\x05'), QByteArray(32, '\x06'), QByteArray(8, '\x07')};
+        const QByteArray file = encode(d);
+        for (int level = 1; level < 4; ++level) {
+            const QByteArray &mip = (*d.mips)[level - 1];
+            QCOMPARE(file.mid(12 + get32(file, 36 + 4 * level), mip.size()), mip);
+        }
+        QCOMPARE(file.size(), encode(pattern(32, 16)).size());
+    }
+
     void encodeRejects()
     {
         const auto with = [](auto change) {
@@ -139,7 +151,10 @@ private slots:
              {Decal(), with([](Decal &d) { d.width = 56; }), with([](Decal &d) { d.height = 272; }),
               with([](Decal &d) { d.pixels.chop(1); }),
               with([](Decal &d) { d.name = QStringLiteral("sixteen_chars___"); }),
-              with([](Decal &d) { d.name = QStringLiteral(u"\u4e2d"); })}) {
+              with([](Decal &d) { d.name = QStringLiteral(u"\u4e2d"); }), with([](Decal &d) {
+                  d.mips = {QByteArray(1024, 0), QByteArray(256, 0),
+                            QByteArray(56, 0)}; // 8x7 for 8x8
+              })}) {
             QString error;
             QVERIFY(encode(d, &error).isEmpty());
             QVERIFY(!error.isEmpty());

@@ -44,6 +44,8 @@ def is_executable(path):
 def check(prefix, source_dir, app_id, version):
     share = os.path.join(prefix, "share")
     expect(is_executable(os.path.join(prefix, "bin", "tagswap")), "bin/tagswap is not installed")
+    expect(is_executable(os.path.join(prefix, "bin", "tagswap-spray")),
+           "bin/tagswap-spray is not installed")
 
     desktop_path = os.path.join(share, "applications", f"{app_id}.desktop")
     if expect(os.path.isfile(desktop_path), f"{desktop_path} is not installed"):

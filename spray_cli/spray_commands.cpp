@@ -1,0 +1,379 @@
+#include "spray_commands.h"
+
+#include "game_view.h"
+#include "spray_maker.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QFile>
+#include <QFileInfo>
+#include <QImage>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QSaveFile>
+
+#include <cstdio>
+#include <functional>
+#include <optional>
+
+namespace {
+
+// Anything larger is not a spray (decode() says so), so no more is ever read.
+constexpr qint64 kMaxSprayRead = 1024 * 1024 + 1;
+constexpr int kMaxPreviewScale = 16;
+
+QString tr(const char *text)
+{
+    return QCoreApplication::translate("tagswap-spray", text);
+}
+
+void printTo(FILE *stream, const QString &text)
+{
+    std::fputs(text.toLocal8Bit().constData(), stream);
+    std::fputc('\n', stream);
+}
+
+int usage(const QString &message)
+{
+    printTo(stderr, tr("tagswap-spray: %1 See tagswap-spray --help.").arg(message));
+    return kSprayUsage;
+}
+
+int failure(const QString &message)
+{
+    // One line, whatever a file name or a library message holds.
+    QString line = message;
+    line.replace(QLatin1Char('\n'), QLatin1Char(' ')).replace(QLatin1Char('\r'), QLatin1Char(' '));
+    printTo(stderr, tr("tagswap-spray: %1").arg(line));
+    return kSprayFailed;
+}
+
+// QCommandLineParser::parse() plus --help, which prints and ends the command.
+std::optional<int> parseOrAnswer(QCommandLineParser &parser, const QStringList &arguments)
+{
+    const QCommandLineOption help = parser.addHelpOption();
+    if (!parser.parse(arguments))
+        return usage(parser.errorText());
+    if (parser.isSet(help)) {
+        printTo(stdout, parser.helpText());
+        return kSprayOk;
+    }
+    return std::nullopt;
+}
+
+// A command's parser: the command's name comes first, so --help's usage line shows it.
+void nameCommand(QCommandLineParser &parser, const QString &command, const QString &about)
+{
+    parser.setApplicationDescription(about);
+    parser.addPositionalArgument(command, QString(), command);
+}
+
+// What follows the command's name.
+QStringList operands(const QCommandLineParser &parser)
+{
+    return parser.positionalArguments().mid(1);
+}
+
+std::optional<int> intIn(const QString &text, int low, int high)
+{
+    bool ok = false;
+    const int value = text.toInt(&ok);
+    return ok && value >= low && value <= high ? std::optional<int>(value) : std::nullopt;
+}
+
+std::optional<QByteArray> readSprayFile(const QString &path, QString *error)
+{
+    if (!QFileInfo(path).isFile()) {
+        *error = tr("not a file");
+        return std::nullopt;
+    }
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        *error = tr("cannot be read: %1").arg(file.errorString());
+        return std::nullopt;
+    }
+    return file.read(kMaxSprayRead);
+}
+
+QString kindOf(const decal::Decal &d)
+{
+    return d.isColourSpray() ? QStringLiteral("colour") : QStringLiteral("one-colour");
+}
+
+// --- make ---
+
+struct MakeOptions {
+    QCommandLineOption output{{QStringLiteral("o"), QStringLiteral("output")},
+                              tr("Where to write the spray (default: IMAGE's name with .wad, "
+                                 "in the current folder)."),
+                              tr("OUT.wad")};
+    QCommandLineOption size{QStringLiteral("size"),
+                            tr("largest (56 blocks, the default), strict (48 blocks, for "
+                               "servers with the old limit) or WxH."),
+                            tr("SIZE"), QStringLiteral("largest")};
+    QCommandLineOption fit{QStringLiteral("fit"),
+                           tr("fit (whole image, transparent margins; the default), fill "
+                              "(canvas filled, excess cut off) or stretch."),
+                           tr("MODE"), QStringLiteral("fit")};
+    QCommandLineOption dither{QStringLiteral("dither"), tr("Dithering from 0 (none) to 1 (full)."),
+                              tr("D"), QString::number(spray::kDefaultDither)};
+    QCommandLineOption threshold{
+        QStringLiteral("alpha-threshold"),
+        tr("Pixels less opaque than N percent become transparent (default 50)."), tr("N"),
+        QString::number(spray::kDefaultAlphaThresholdPercent)};
+    QCommandLineOption frame{QStringLiteral("frame"),
+                             tr("The frame of an animated image, counting from 1."), tr("N"),
+                             QStringLiteral("1")};
+    QCommandLineOption oneColour{
+        {QStringLiteral("one-colour"), QStringLiteral("one-color")},
+        tr("A one-colour logo in this colour, from the image's alpha or darkness."),
+        tr("RRGGBB")};
+    QCommandLineOption force{QStringLiteral("force"), tr("Replace OUT.wad if it exists.")};
+};
+
+std::optional<spray::SprayOptions> sprayOptions(const QCommandLineParser &parser,
+                                                const MakeOptions &o, QString *error)
+{
+    spray::SprayOptions options;
+    const auto size = spray::parseSizeChoice(parser.value(o.size), error);
+    const auto fit = size ? spray::parseFit(parser.value(o.fit), error) : std::nullopt;
+    if (!size || !fit)
+        return std::nullopt;
+    options.size = *size;
+    options.fit = *fit;
+    bool ditherOk = false;
+    options.dither = parser.value(o.dither).toDouble(&ditherOk);
+    const auto threshold = intIn(parser.value(o.threshold), 0, 100);
+    const auto frame = intIn(parser.value(o.frame), 1, spray::kMaxFrame + 1);
+    if (!ditherOk || options.dither < 0 || options.dither > 1)
+        *error = tr("--dither takes a number from 0 to 1.");
+    else if (!threshold)
+        *error = tr("--alpha-threshold takes a percentage from 0 to 100.");
+    else if (!frame)
+        *error = tr("--frame takes a frame number from 1.");
+    if (!error->isEmpty())
+        return std::nullopt;
+    options.alphaThresholdPercent = *threshold;
+    options.frame = *frame - 1;
+    if (parser.isSet(o.oneColour)) {
+        options.oneColour = spray::parseInk(parser.value(o.oneColour), error);
+        if (!options.oneColour)
+            return std::nullopt;
+    }
+    return options;
+}
+
+int make(const QStringList &arguments)
+{
+    QCommandLineParser parser;
+    nameCommand(parser, QStringLiteral("make"),
+                tr("Makes a spray the game accepts from an image."));
+    parser.addPositionalArgument(QStringLiteral("IMAGE"),
+                                 tr("PNG, JPEG, GIF, BMP, WebP, TIFF, TGA or SVG."));
+    const MakeOptions o;
+    parser.addOptions(
+        {o.output, o.size, o.fit, o.dither, o.threshold, o.frame, o.oneColour, o.force});
+    if (const auto answered = parseOrAnswer(parser, arguments))
+        return *answered;
+    if (operands(parser).size() != 1)
+        return usage(tr("make takes exactly one IMAGE."));
+    QString error;
+    const auto options = sprayOptions(parser, o, &error);
+    if (!options)
+        return usage(error);
+
+    const QString image = operands(parser).constFirst();
+    const QString out = parser.isSet(o.output)
+                            ? parser.value(o.output)
+                            : QFileInfo(image).completeBaseName() + QStringLiteral(".wad");
+    if (QFileInfo::exists(out) && !parser.isSet(o.force))
+        return failure(tr("%1 already exists; --force replaces it.").arg(out));
+    const auto spray = spray::makeSprayFromFile(image, *options, &error);
+    if (!spray)
+        return failure(error);
+    const QByteArray bytes = spray::sprayFileBytes(*spray, &error);
+    if (bytes.isEmpty() || !spray::writeWhole(out, bytes, &error))
+        return failure(error);
+    printTo(stdout, tr("%1: %2x%3 %4, %5 bytes")
+                        .arg(out)
+                        .arg(spray->width)
+                        .arg(spray->height)
+                        .arg(kindOf(*spray))
+                        .arg(bytes.size()));
+    return kSprayOk;
+}
+
+// --- info ---
+
+struct FileReport {
+    QString path;
+    std::optional<decal::Decal> spray;
+    qint64 bytes = 0;
+    QString problem; // empty: the game takes it
+};
+
+FileReport report(const QString &path)
+{
+    FileReport r{path, std::nullopt, 0, {}};
+    QString error;
+    const auto bytes = readSprayFile(path, &error);
+    if (!bytes) {
+        r.problem = error;
+        return r;
+    }
+    r.bytes = QFileInfo(path).size();
+    r.spray = decal::decode(*bytes, &error);
+    r.problem = bytes->size() >= kMaxSprayRead
+                    ? tr("At %1 bytes the file is far too large to be a spray.").arg(r.bytes)
+                    : decal::gameRefusal(*bytes);
+    return r;
+}
+
+QString reportLine(const FileReport &r)
+{
+    const QString verdict = r.problem.isEmpty() ? QStringLiteral("ok") : r.problem;
+    if (!r.spray)
+        return QStringLiteral("%1: %2").arg(r.path, verdict);
+    return QStringLiteral("%1: %2x%3 %4, %5 bytes, %6")
+        .arg(r.path)
+        .arg(r.spray->width)
+        .arg(r.spray->height)
+        .arg(kindOf(*r.spray))
+        .arg(r.bytes)
+        .arg(verdict);
+}
+
+QJsonObject reportJson(const FileReport &r)
+{
+    QJsonObject o{{QStringLiteral("file"), r.path}, {QStringLiteral("ok"), r.problem.isEmpty()}};
+    if (!r.problem.isEmpty())
+        o.insert(QStringLiteral("problem"), r.problem);
+    if (r.spray) {
+        o.insert(QStringLiteral("width"), r.spray->width);
+        o.insert(QStringLiteral("height"), r.spray->height);
+        o.insert(QStringLiteral("kind"), kindOf(*r.spray));
+        o.insert(QStringLiteral("bytes"), r.bytes);
+    }
+    return o;
+}
+
+int info(const QStringList &arguments)
+{
+    QCommandLineParser parser;
+    nameCommand(parser, QStringLiteral("info"),
+                tr("Says of each spray file its size, kind and bytes, and whether the game takes "
+                   "it. Exits with 1 when it would refuse any of them."));
+    parser.addPositionalArgument(QStringLiteral("FILE"), tr("Spray files (.wad)."),
+                                 QStringLiteral("FILE..."));
+    const QCommandLineOption json(QStringLiteral("json"), tr("One JSON array, for scripts."));
+    parser.addOption(json);
+    if (const auto answered = parseOrAnswer(parser, arguments))
+        return *answered;
+    if (operands(parser).isEmpty())
+        return usage(tr("info takes at least one FILE."));
+    QJsonArray all;
+    int refused = 0;
+    for (const QString &path : operands(parser)) {
+        const FileReport r = report(path);
+        refused += r.problem.isEmpty() ? 0 : 1;
+        if (parser.isSet(json))
+            all.append(reportJson(r));
+        else
+            printTo(stdout, reportLine(r));
+    }
+    if (parser.isSet(json))
+        printTo(stdout,
+                QString::fromUtf8(QJsonDocument(all).toJson(QJsonDocument::Indented)).trimmed());
+    if (refused == 0)
+        return kSprayOk;
+    return failure(
+        tr("the game would refuse %1 of %2 files.").arg(refused).arg(operands(parser).size()));
+}
+
+// --- preview ---
+
+int preview(const QStringList &arguments)
+{
+    QCommandLineParser parser;
+    nameCommand(parser, QStringLiteral("preview"),
+                tr("Draws a spray as the game shows it: through its gamma, over a plain wall."));
+    parser.addPositionalArgument(QStringLiteral("FILE"), tr("A spray file (.wad)."));
+    const QCommandLineOption output({QStringLiteral("o"), QStringLiteral("output")},
+                                    tr("The PNG to write."), tr("OUT.png"));
+    const QCommandLineOption scale(QStringLiteral("scale"),
+                                   tr("Each spray pixel as NxN pixels (1 to 16)."), tr("N"),
+                                   QStringLiteral("1"));
+    const QCommandLineOption noGamma(QStringLiteral("no-gamma"),
+                                     tr("The palette as stored, without the game's gamma."));
+    const QCommandLineOption force(QStringLiteral("force"), tr("Replace OUT.png if it exists."));
+    parser.addOptions({output, scale, noGamma, force});
+    if (const auto answered = parseOrAnswer(parser, arguments))
+        return *answered;
+    if (operands(parser).size() != 1 || !parser.isSet(output))
+        return usage(tr("preview takes one FILE and -o OUT.png."));
+    const auto factor = intIn(parser.value(scale), 1, kMaxPreviewScale);
+    if (!factor)
+        return usage(tr("--scale takes a whole number from 1 to 16."));
+
+    const QString out = parser.value(output);
+    if (QFileInfo::exists(out) && !parser.isSet(force))
+        return failure(tr("%1 already exists; --force replaces it.").arg(out));
+    QString error;
+    const QString path = operands(parser).constFirst();
+    const auto bytes = readSprayFile(path, &error);
+    const auto spray = bytes ? decal::decode(*bytes, &error) : std::nullopt;
+    if (!spray)
+        return failure(QStringLiteral("%1: %2").arg(path, error));
+    decal::GameView view;
+    view.gamma = !parser.isSet(noGamma);
+    const QImage shown = decal::renderAsGame(*spray, view);
+    const QImage scaled =
+        shown.scaled(shown.size() * *factor, Qt::IgnoreAspectRatio, Qt::FastTransformation);
+    QSaveFile file(out);
+    if (!file.open(QIODevice::WriteOnly) || !scaled.save(&file, "PNG") || !file.commit())
+        return failure(tr("%1 could not be written: %2").arg(out, file.errorString()));
+    return kSprayOk;
+}
+
+} // namespace
+
+int sprayCommand(const QStringList &arguments)
+{
+    QCommandLineParser parser;
+    parser.setApplicationDescription(
+        tr("Makes, checks and previews Half-Life spray files.\n\n"
+           "Commands:\n"
+           "  make IMAGE      make a spray the game accepts from an image\n"
+           "  info FILE...    size, kind and bytes of sprays, and whether the game takes them\n"
+           "  preview FILE    draw a spray as the game shows it\n\n"
+           "tagswap-spray COMMAND --help tells more. Exit status: 0 done, 1 failed, 2 wrong "
+           "usage."));
+    parser.addPositionalArgument(QStringLiteral("COMMAND"), tr("make, info or preview"));
+    parser.setOptionsAfterPositionalArgumentsMode(QCommandLineParser::ParseAsPositionalArguments);
+    const QCommandLineOption version = parser.addVersionOption();
+    // Everything after the command is the command's own, --help included.
+    if (const auto answered = parseOrAnswer(parser, arguments))
+        return *answered;
+    if (parser.isSet(version)) {
+        printTo(stdout,
+                QStringLiteral("tagswap-spray %1").arg(QCoreApplication::applicationVersion()));
+        return kSprayOk;
+    }
+    if (parser.positionalArguments().isEmpty())
+        return usage(tr("a COMMAND is needed."));
+
+    // The game-side install command joins this table once it exists.
+    const std::pair<QString, std::function<int(const QStringList &)>> commands[] = {
+        {QStringLiteral("make"), make},
+        {QStringLiteral("info"), info},
+        {QStringLiteral("preview"), preview},
+    };
+    const QStringList words = parser.positionalArguments();
+    const QString &name = words.constFirst();
+    for (const auto &[command, run] : commands) {
+        if (command == name)
+            return run(QStringList{arguments.value(0)} + words);
+    }
+    return usage(tr("there is no command \"%1\".").arg(name.left(40)));
+}

@@ -1,0 +1,176 @@
+#include "canvas_size.h"
+
+#include <QCoreApplication>
+#include <QRegularExpression>
+
+#include <algorithm>
+#include <cmath>
+
+namespace spray {
+namespace {
+
+QString tr(const char *text)
+{
+    return QCoreApplication::translate("spray", text);
+}
+
+std::nullopt_t fail(QString *error, const QString &message)
+{
+    if (error)
+        *error = message;
+    return std::nullopt;
+}
+
+int roundUpToBlock(double side)
+{
+    // The tolerance keeps a side computed as exactly 112 from becoming 128.
+    const int blocks = int(std::ceil(side / kBlockSide - 1e-9));
+    return std::max(1, blocks) * kBlockSide;
+}
+
+bool fitsBudget(QSize canvas, int maxBlocks)
+{
+    return canvas.width() <= kMaxCanvasSide && canvas.height() <= kMaxCanvasSide
+           && canvas.width() * canvas.height() <= maxBlocks * kBlockSide * kBlockSide;
+}
+
+// The canvas that shows the most of the image at its own aspect ratio; among equals
+// the one with the least empty margin.
+QSize largestCanvas(QSize image, int maxBlocks)
+{
+    const QSize asIs(roundUpToBlock(image.width()), roundUpToBlock(image.height()));
+    if (fitsBudget(asIs, maxBlocks))
+        return asIs;
+    const double w = image.width();
+    const double h = image.height();
+    QSize best;
+    double bestShown = -1;
+    for (int cw = kBlockSide; cw <= kMaxCanvasSide; cw += kBlockSide) {
+        for (int ch = kBlockSide;
+             cw * ch <= maxBlocks * kBlockSide * kBlockSide && ch <= kMaxCanvasSide;
+             ch += kBlockSide) {
+            const double scale = std::min({cw / w, ch / h, 1.0});
+            const QSize trimmed(roundUpToBlock(w * scale), roundUpToBlock(h * scale));
+            const double shown = w * scale * h * scale;
+            const bool smaller = trimmed.width() * trimmed.height() < best.width() * best.height();
+            if (shown > bestShown * (1 + 1e-9) || (shown >= bestShown * (1 - 1e-9) && smaller)) {
+                best = trimmed;
+                bestShown = shown;
+            }
+        }
+    }
+    return best;
+}
+
+std::optional<QSize> checkedExact(QSize size, QString *error)
+{
+    const auto badSide = [](int side) {
+        return side < kBlockSide || side > kMaxCanvasSide || side % kBlockSide != 0;
+    };
+    if (badSide(size.width()) || badSide(size.height()))
+        return fail(error, tr("A spray's sides are multiples of 16 from 16 to 256, not %1x%2.")
+                               .arg(size.width())
+                               .arg(size.height()));
+    if (!fitsBudget(size, kLargestBlocks))
+        return fail(error, tr("The game refuses a %1x%2 spray: it holds at most %3 blocks of "
+                              "16x16 pixels, such as 112x128.")
+                               .arg(size.width())
+                               .arg(size.height())
+                               .arg(kLargestBlocks));
+    return size;
+}
+
+QRect centred(QSize canvas, QSize content)
+{
+    return QRect(
+        QPoint((canvas.width() - content.width()) / 2, (canvas.height() - content.height()) / 2),
+        content);
+}
+
+int atLeastOne(double side)
+{
+    return std::max(1, int(std::lround(side)));
+}
+
+Placement arrange(QSize image, QSize canvas, Fit fit)
+{
+    const double w = image.width();
+    const double h = image.height();
+    const QRectF whole(0, 0, w, h);
+    switch (fit) {
+    case Fit::Stretch: {
+        const QSize content(atLeastOne(w * std::min(canvas.width() / w, 1.0)),
+                            atLeastOne(h * std::min(canvas.height() / h, 1.0)));
+        return {canvas, whole, centred(canvas, content)};
+    }
+    case Fit::Fill: {
+        const double scale = std::min(std::max(canvas.width() / w, canvas.height() / h), 1.0);
+        const QSizeF shown(std::min(w, canvas.width() / scale),
+                           std::min(h, canvas.height() / scale));
+        const QRectF source(QPointF((w - shown.width()) / 2, (h - shown.height()) / 2), shown);
+        const QSize content(std::min(canvas.width(), atLeastOne(shown.width() * scale)),
+                            std::min(canvas.height(), atLeastOne(shown.height() * scale)));
+        return {canvas, source, centred(canvas, content)};
+    }
+    case Fit::Fit:
+        break;
+    }
+    const double scale = std::min({canvas.width() / w, canvas.height() / h, 1.0});
+    const QSize content(std::min(canvas.width(), atLeastOne(w * scale)),
+                        std::min(canvas.height(), atLeastOne(h * scale)));
+    return {canvas, whole, centred(canvas, content)};
+}
+
+} // namespace
+
+std::optional<Placement> place(QSize image, const SizeChoice &size, Fit fit, QString *error)
+{
+    if (image.isEmpty())
+        return fail(error, tr("The image is empty."));
+    QSize canvas;
+    switch (size.rule) {
+    case SizeRule::Exact:
+        if (const auto exact = checkedExact(size.exact, error))
+            canvas = *exact;
+        else
+            return std::nullopt;
+        break;
+    case SizeRule::Strict:
+        canvas = largestCanvas(image, kStrictBlocks);
+        break;
+    case SizeRule::Largest:
+        canvas = largestCanvas(image, kLargestBlocks);
+        break;
+    }
+    return arrange(image, canvas, fit);
+}
+
+std::optional<SizeChoice> parseSizeChoice(const QString &text, QString *error)
+{
+    if (text == QLatin1String("largest"))
+        return SizeChoice{SizeRule::Largest, {}};
+    if (text == QLatin1String("strict"))
+        return SizeChoice{SizeRule::Strict, {}};
+    static const QRegularExpression pattern(QStringLiteral("^(\\d{1,4})[x\u00d7](\\d{1,4})$"));
+    const QRegularExpressionMatch match = pattern.match(text);
+    if (!match.hasMatch())
+        return fail(error,
+                    tr("The size is largest, strict or WxH, not \"%1\".").arg(text.left(40)));
+    const QSize exact(match.captured(1).toInt(), match.captured(2).toInt());
+    if (!checkedExact(exact, error))
+        return std::nullopt;
+    return SizeChoice{SizeRule::Exact, exact};
+}
+
+std::optional<Fit> parseFit(const QString &text, QString *error)
+{
+    if (text == QLatin1String("fit"))
+        return Fit::Fit;
+    if (text == QLatin1String("fill"))
+        return Fit::Fill;
+    if (text == QLatin1String("stretch"))
+        return Fit::Stretch;
+    return fail(error, tr("The fit is fit, fill or stretch, not \"%1\".").arg(text.left(40)));
+}
+
+} // namespace spray

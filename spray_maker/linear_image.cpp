@@ -1,0 +1,289 @@
+#include "linear_image.h"
+
+#include <QImage>
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <numbers>
+
+namespace spray {
+namespace {
+
+constexpr double kLanczosLobes = 3;
+// Beyond this much reduction the area average does the bulk first, which is both
+// faster and free of aliasing; Lanczos then takes the last factor of two.
+constexpr double kAreaStageFactor = 3;
+// Rows converted at a time from an unusual pixel format, to bound memory.
+constexpr int kBandRows = 64;
+
+// For each output pixel, the input pixels it takes and their weights (summing to 1).
+struct Taps {
+    int first = 0;
+    std::vector<float> weights;
+};
+
+double lanczos(double x)
+{
+    if (x == 0)
+        return 1;
+    if (std::abs(x) >= kLanczosLobes)
+        return 0;
+    const double px = std::numbers::pi * x;
+    return kLanczosLobes * std::sin(px) * std::sin(px / kLanczosLobes) / (px * px);
+}
+
+// Indices beyond the edge repeat the edge pixel, so edges neither darken nor fade.
+Taps clampedTaps(int from, int to, int inSize, const auto &weightOf)
+{
+    const int first = std::clamp(from, 0, inSize - 1);
+    const int last = std::clamp(to, 0, inSize - 1);
+    Taps taps{first, std::vector<float>(size_t(last - first + 1), 0.0f)};
+    double sum = 0;
+    for (int j = from; j <= to; ++j) {
+        const double w = weightOf(j);
+        taps.weights[size_t(std::clamp(j, 0, inSize - 1) - first)] += float(w);
+        sum += w;
+    }
+    for (float &w : taps.weights)
+        w = sum != 0 ? float(w / sum) : 0.0f;
+    return taps;
+}
+
+std::vector<Taps> areaTaps(double start, double length, int inSize, int outSize)
+{
+    const double scale = length / outSize;
+    std::vector<Taps> all(size_t(outSize), Taps{});
+    for (int i = 0; i < outSize; ++i) {
+        const double lo = start + i * scale;
+        const double hi = lo + scale;
+        all[size_t(i)] =
+            clampedTaps(int(std::floor(lo)), int(std::ceil(hi)) - 1, inSize, [&](int j) {
+                return std::max(0.0, std::min(hi, j + 1.0) - std::max(lo, double(j)));
+            });
+    }
+    return all;
+}
+
+std::vector<Taps> lanczosTaps(double start, double length, int inSize, int outSize)
+{
+    const double scale = length / outSize;
+    const double stretch = std::max(scale, 1.0);
+    const double support = kLanczosLobes * stretch;
+    std::vector<Taps> all(size_t(outSize), Taps{});
+    for (int i = 0; i < outSize; ++i) {
+        const double centre = start + (i + 0.5) * scale;
+        all[size_t(i)] =
+            clampedTaps(int(std::floor(centre - support)), int(std::ceil(centre + support)), inSize,
+                        [&](int j) { return lanczos((j + 0.5 - centre) / stretch); });
+    }
+    return all;
+}
+
+const std::array<float, 256> &srgbToLinearTable()
+{
+    static const std::array<float, 256> table = [] {
+        std::array<float, 256> t{};
+        for (int c = 0; c < 256; ++c) {
+            const double v = c / 255.0;
+            t[size_t(c)] = float(v <= 0.04045 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4));
+        }
+        return t;
+    }();
+    return table;
+}
+
+// Straight-alpha 32-bit rows of any QImage, converting a band at a time when needed.
+class RowReader {
+public:
+    explicit RowReader(const QImage &image) : m_image(image)
+    {
+        const QImage::Format f = image.format();
+        m_direct = f == QImage::Format_ARGB32 || f == QImage::Format_RGB32;
+    }
+    const QRgb *row(int y)
+    {
+        if (m_direct)
+            return reinterpret_cast<const QRgb *>(m_image.constScanLine(y));
+        if (m_band.isNull() || y < m_bandTop || y >= m_bandTop + m_band.height()) {
+            m_bandTop = y - y % kBandRows;
+            const int rows = std::min(kBandRows, m_image.height() - m_bandTop);
+            m_band = m_image.copy(0, m_bandTop, m_image.width(), rows)
+                         .convertToFormat(QImage::Format_ARGB32);
+        }
+        return reinterpret_cast<const QRgb *>(m_band.constScanLine(y - m_bandTop));
+    }
+
+private:
+    const QImage &m_image;
+    bool m_direct = false;
+    QImage m_band;
+    int m_bandTop = 0;
+};
+
+void addLinearRow(const QRgb *row, const std::vector<Taps> &xTaps, float weight, float *out)
+{
+    const auto &toLinear = srgbToLinearTable();
+    for (size_t i = 0; i < xTaps.size(); ++i, out += 4) {
+        const Taps &t = xTaps[i];
+        float r = 0, g = 0, b = 0, a = 0;
+        for (size_t k = 0; k < t.weights.size(); ++k) {
+            const QRgb p = row[size_t(t.first) + k];
+            const float pa = float(qAlpha(p)) / 255.0f * t.weights[k];
+            r += toLinear[size_t(qRed(p))] * pa;
+            g += toLinear[size_t(qGreen(p))] * pa;
+            b += toLinear[size_t(qBlue(p))] * pa;
+            a += pa;
+        }
+        out[0] += r * weight;
+        out[1] += g * weight;
+        out[2] += b * weight;
+        out[3] += a * weight;
+    }
+}
+
+LinearImage filterImage(const QImage &image, const std::vector<Taps> &xTaps,
+                        const std::vector<Taps> &yTaps)
+{
+    LinearImage out(int(xTaps.size()), int(yTaps.size()));
+    RowReader reader(image);
+    for (int y = 0; y < out.height; ++y) {
+        const Taps &t = yTaps[size_t(y)];
+        for (size_t k = 0; k < t.weights.size(); ++k)
+            addLinearRow(reader.row(t.first + int(k)), xTaps, t.weights[k], out.at(0, y));
+    }
+    return out;
+}
+
+LinearImage filterLinear(const LinearImage &in, const std::vector<Taps> &xTaps,
+                         const std::vector<Taps> &yTaps)
+{
+    LinearImage across(int(xTaps.size()), in.height);
+    for (int y = 0; y < in.height; ++y) {
+        for (int x = 0; x < across.width; ++x) {
+            const Taps &t = xTaps[size_t(x)];
+            float *o = across.at(x, y);
+            for (size_t k = 0; k < t.weights.size(); ++k) {
+                const float *p = in.at(t.first + int(k), y);
+                for (int c = 0; c < 4; ++c)
+                    o[c] += p[c] * t.weights[k];
+            }
+        }
+    }
+    LinearImage out(across.width, int(yTaps.size()));
+    for (int y = 0; y < out.height; ++y) {
+        const Taps &t = yTaps[size_t(y)];
+        for (size_t k = 0; k < t.weights.size(); ++k) {
+            const float *p = across.at(0, t.first + int(k));
+            float *o = out.at(0, y);
+            for (int i = 0; i < out.width * 4; ++i)
+                o[i] += p[i] * t.weights[k];
+        }
+    }
+    return out;
+}
+
+// Lanczos overshoots near hard edges; premultiplied colour may not exceed its alpha.
+void clampPremultiplied(LinearImage &image)
+{
+    for (size_t i = 0; i < image.pixels.size(); i += 4) {
+        float *p = image.pixels.data() + i;
+        p[3] = std::clamp(p[3], 0.0f, 1.0f);
+        for (int c = 0; c < 3; ++c)
+            p[c] = std::clamp(p[c], 0.0f, p[3]);
+    }
+}
+
+// One axis of the first stage: the whole pixels around the part shown, area-averaged
+// to twice the final size when the reduction is large, otherwise kept as they are.
+struct FirstStage {
+    int from = 0;
+    int length = 0;
+    int size = 0;
+};
+FirstStage firstStage(double start, double length, int inSize, int outSize)
+{
+    const double margin = kLanczosLobes * std::max(1.0, length / outSize);
+    const int from = std::clamp(int(std::floor(start - margin)), 0, inSize - 1);
+    const int to = std::clamp(int(std::ceil(start + length + margin)), from + 1, inSize);
+    const int span = to - from;
+    const int size = length / outSize > 2 * kAreaStageFactor
+                         ? int(std::ceil(span * kAreaStageFactor * outSize / length))
+                         : span;
+    return {from, span, std::min(size, span)};
+}
+
+} // namespace
+
+float linearFromSrgb(int channel)
+{
+    return srgbToLinearTable()[size_t(std::clamp(channel, 0, 255))];
+}
+
+int srgbFromLinear(float value)
+{
+    const double v = std::clamp(double(value), 0.0, 1.0);
+    const double s = v <= 0.0031308 ? v * 12.92 : 1.055 * std::pow(v, 1 / 2.4) - 0.055;
+    return int(std::lround(s * 255));
+}
+
+LinearImage resample(const QImage &image, const QRectF &source, QSize size)
+{
+    if (image.isNull() || size.isEmpty() || source.isEmpty())
+        return {};
+    const FirstStage fx = firstStage(source.x(), source.width(), image.width(), size.width());
+    const FirstStage fy = firstStage(source.y(), source.height(), image.height(), size.height());
+    const LinearImage reduced =
+        filterImage(image, areaTaps(fx.from, fx.length, image.width(), fx.size),
+                    areaTaps(fy.from, fy.length, image.height(), fy.size));
+    const double kx = double(fx.size) / fx.length;
+    const double ky = double(fy.size) / fy.length;
+    LinearImage out = filterLinear(
+        reduced,
+        lanczosTaps((source.x() - fx.from) * kx, source.width() * kx, fx.size, size.width()),
+        lanczosTaps((source.y() - fy.from) * ky, source.height() * ky, fy.size, size.height()));
+    clampPremultiplied(out);
+    return out;
+}
+
+LinearImage halve(const LinearImage &image)
+{
+    LinearImage out(image.width / 2, image.height / 2);
+    for (int y = 0; y < out.height; ++y) {
+        for (int x = 0; x < out.width; ++x) {
+            float *o = out.at(x, y);
+            for (int c = 0; c < 4; ++c) {
+                o[c] = (image.at(2 * x, 2 * y)[c] + image.at(2 * x + 1, 2 * y)[c]
+                        + image.at(2 * x, 2 * y + 1)[c] + image.at(2 * x + 1, 2 * y + 1)[c])
+                       / 4;
+            }
+        }
+    }
+    return out;
+}
+
+void paste(LinearImage &canvas, const LinearImage &image, QPoint topLeft)
+{
+    const int rows = std::min(image.height, canvas.height - topLeft.y());
+    const int columns = std::min(image.width, canvas.width - topLeft.x());
+    for (int y = 0; y < rows; ++y)
+        std::copy_n(image.at(0, y), size_t(columns) * 4, canvas.at(topLeft.x(), topLeft.y() + y));
+}
+
+QImage toQImage(const LinearImage &image)
+{
+    QImage out(image.width, image.height, QImage::Format_ARGB32);
+    for (int y = 0; y < image.height; ++y) {
+        auto *line = reinterpret_cast<QRgb *>(out.scanLine(y));
+        for (int x = 0; x < image.width; ++x) {
+            const float *p = image.at(x, y);
+            const float a = p[3];
+            line[x] = a <= 0 ? 0
+                             : qRgba(srgbFromLinear(p[0] / a), srgbFromLinear(p[1] / a),
+                                     srgbFromLinear(p[2] / a), int(std::lround(a * 255)));
+        }
+    }
+    return out;
+}
+
+} // namespace spray

@@ -1,0 +1,134 @@
+#include "spray_maker.h"
+
+#include <QCoreApplication>
+#include <QFileInfo>
+#include <QRegularExpression>
+#include <QSaveFile>
+
+#include <algorithm>
+#include <cmath>
+
+namespace spray {
+namespace {
+
+// How many source pixels per spray pixel the decoder should at least deliver.
+constexpr int kDecodeOversampling = 3;
+
+QString tr(const char *text)
+{
+    return QCoreApplication::translate("spray", text);
+}
+
+std::nullopt_t fail(QString *error, const QString &message)
+{
+    if (error)
+        *error = message;
+    return std::nullopt;
+}
+
+QRectF scaledSource(const Placement &placement, QSize nominal, QSize decoded)
+{
+    const double sx = double(decoded.width()) / nominal.width();
+    const double sy = double(decoded.height()) / nominal.height();
+    const QRectF s = placement.source;
+    return QRectF(s.x() * sx, s.y() * sy, s.width() * sx, s.height() * sy);
+}
+
+InkSource inkSource(const SprayOptions &options, const QImage &image)
+{
+    switch (options.ink) {
+    case InkChoice::Alpha:
+        return InkSource::Alpha;
+    case InkChoice::Darkness:
+        return InkSource::Darkness;
+    case InkChoice::Automatic:
+        break;
+    }
+    return hasTransparency(image) ? InkSource::Alpha : InkSource::Darkness;
+}
+
+} // namespace
+
+QSize decodeSizeFor(const Placement &placement, QSize imageSize)
+{
+    const double wanted = kDecodeOversampling;
+    const double sx = wanted * placement.target.width() / placement.source.width();
+    const double sy = wanted * placement.target.height() / placement.source.height();
+    const double scale = std::min(1.0, std::max(sx, sy));
+    return QSize(int(std::ceil(imageSize.width() * scale)),
+                 int(std::ceil(imageSize.height() * scale)));
+}
+
+std::optional<decal::Decal> makeSpray(const LoadedImage &image, const SprayOptions &options,
+                                      QString *error)
+{
+    if (image.image.isNull() || image.size.isEmpty())
+        return fail(error, tr("The image is empty."));
+    const auto placement = place(image.size, options.size, options.fit, error);
+    if (!placement)
+        return std::nullopt;
+    const LinearImage content =
+        resample(image.image, scaledSource(*placement, image.size, image.image.size()),
+                 placement->target.size());
+    LinearImage canvas(placement->canvas.width(), placement->canvas.height());
+    paste(canvas, content, placement->target.topLeft());
+    const MipChain mips = mipChain(canvas);
+    if (options.oneColour)
+        return oneColour(canvas, mips, *options.oneColour, inkSource(options, image.image));
+    const float threshold = float(std::clamp(options.alphaThresholdPercent, 0, 100)) / 100.0f;
+    return quantize(canvas, mips, PaletteOptions{options.dither, threshold, options.quickPalette},
+                    error);
+}
+
+std::optional<decal::Decal> makeSprayFromFile(const QString &path, const SprayOptions &options,
+                                              QString *error)
+{
+    const auto header = readHeader(path, error);
+    if (!header)
+        return std::nullopt;
+    QSize atLeast;
+    if (header->size.isValid()) {
+        const auto placement = place(header->size, options.size, options.fit, error);
+        if (!placement)
+            return std::nullopt;
+        atLeast = decodeSizeFor(*placement, header->size);
+    }
+    const auto image = loadImage(path, options.frame, atLeast, error);
+    if (!image)
+        return std::nullopt;
+    return makeSpray(*image, options, error);
+}
+
+QByteArray sprayFileBytes(const decal::Decal &decal, QString *error)
+{
+    QByteArray bytes = decal::encode(decal, error);
+    if (bytes.isEmpty())
+        return {};
+    if (const QString refusal = decal::gameRefusal(bytes); !refusal.isEmpty()) {
+        fail(error, refusal);
+        return {};
+    }
+    return bytes;
+}
+
+bool writeWhole(const QString &path, const QByteArray &bytes, QString *error)
+{
+    QSaveFile file(path);
+    if (file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() && file.commit())
+        return true;
+    fail(error,
+         tr("%1 could not be written: %2").arg(QFileInfo(path).fileName(), file.errorString()));
+    return false;
+}
+
+std::optional<QRgb> parseInk(const QString &text, QString *error)
+{
+    static const QRegularExpression pattern(QStringLiteral("^#?([0-9a-fA-F]{6})$"));
+    const QRegularExpressionMatch match = pattern.match(text);
+    if (!match.hasMatch())
+        return fail(error,
+                    tr("The colour is RRGGBB in hexadecimal, not \"%1\".").arg(text.left(40)));
+    return QRgb(0xff000000u | match.captured(1).toUInt(nullptr, 16));
+}
+
+} // namespace spray

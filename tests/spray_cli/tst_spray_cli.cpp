@@ -1,0 +1,249 @@
+#include "decal_file.h"
+
+#include <QDir>
+#include <QFile>
+#include <QImage>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+
+struct Run {
+    int status = -1;
+    QString out;
+    QString err;
+};
+
+QByteArray readAll(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+bool writeFile(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
+
+QImage picture()
+{
+    QImage image(300, 200, QImage::Format_ARGB32);
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            image.setPixel(x, y, qRgba(x % 256, y, (x * y) % 256, x < 30 ? 0 : 255));
+    return image;
+}
+
+QByteArray goodSpray()
+{
+    decal::Decal d;
+    d.width = d.height = 64;
+    d.pixels = QByteArray(4096, '\x03'); // 64x64
+    d.palette[255] = decal::kTransparentKey;
+    return decal::encode(d);
+}
+
+} // namespace
+
+class TestSprayCli : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir *m_dir = nullptr;
+
+    QString path(const QString &name) const { return m_dir->filePath(name); }
+
+    Run run(const QStringList &arguments) const
+    {
+        QProcess process;
+        process.setWorkingDirectory(m_dir->path());
+        process.start(QStringLiteral(TAGSWAP_SPRAY_PROGRAM), arguments);
+        process.waitForFinished(60000);
+        return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
+                QString::fromLocal8Bit(process.readAllStandardOutput()),
+                QString::fromLocal8Bit(process.readAllStandardError())};
+    }
+
+private slots:
+    void init()
+    {
+        m_dir = new QTemporaryDir;
+        QVERIFY(m_dir->isValid());
+        QVERIFY(picture().save(path(QStringLiteral("picture.png"))));
+        QVERIFY(writeFile(path(QStringLiteral("broken.png")), "\x89PNG\r\n\x1a\n broken"));
+        QVERIFY(writeFile(path(QStringLiteral("good.wad")), goodSpray()));
+        QVERIFY(writeFile(path(QStringLiteral("cut.wad")), goodSpray().left(3000)));
+        QVERIFY(writeFile(path(QStringLiteral("taken.wad")), "keep me"));
+    }
+    void cleanup()
+    {
+        delete m_dir;
+        m_dir = nullptr;
+    }
+
+    void exitStatus_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QString>("written"); // a file the command must have written
+
+        const auto row = [](const char *name, const QStringList &args, int status,
+                            const QString &written = {}) {
+            QTest::newRow(name) << args << status << written;
+        };
+        const QString pic = QStringLiteral("picture.png");
+        row("no command", {}, 2);
+        row("unknown command", {QStringLiteral("paint")}, 2);
+        row("unknown option", {QStringLiteral("make"), pic, QStringLiteral("--colourful")}, 2);
+        row("help", {QStringLiteral("--help")}, 0);
+        row("help of a command", {QStringLiteral("make"), QStringLiteral("--help")}, 0);
+        row("make", {QStringLiteral("make"), pic}, 0, QStringLiteral("picture.wad"));
+        row("make to a name",
+            {QStringLiteral("make"), pic, QStringLiteral("-o"), QStringLiteral("x.wad")}, 0,
+            QStringLiteral("x.wad"));
+        row("make replaces only when forced",
+            {QStringLiteral("make"), pic, QStringLiteral("-o"), QStringLiteral("taken.wad"),
+             QStringLiteral("--force")},
+            0, QStringLiteral("taken.wad"));
+        row("make strict filled",
+            {QStringLiteral("make"), pic, QStringLiteral("--size"), QStringLiteral("strict"),
+             QStringLiteral("--fit"), QStringLiteral("fill")},
+            0, QStringLiteral("picture.wad"));
+        row("make exact, one colour",
+            {QStringLiteral("make"), pic, QStringLiteral("--size"), QStringLiteral("64x64"),
+             QStringLiteral("--one-colour"), QStringLiteral("ff8000")},
+            0, QStringLiteral("picture.wad"));
+        row("make undithered, threshold",
+            {QStringLiteral("make"), pic, QStringLiteral("--dither"), QStringLiteral("0"),
+             QStringLiteral("--alpha-threshold"), QStringLiteral("90")},
+            0, QStringLiteral("picture.wad"));
+        row("make without an image", {QStringLiteral("make")}, 2);
+        row("make two images", {QStringLiteral("make"), pic, pic}, 2);
+        row("size the game refuses",
+            {QStringLiteral("make"), pic, QStringLiteral("--size"), QStringLiteral("128x128")}, 2);
+        row("size off the grid",
+            {QStringLiteral("make"), pic, QStringLiteral("--size"), QStringLiteral("100x100")}, 2);
+        row("unknown fit",
+            {QStringLiteral("make"), pic, QStringLiteral("--fit"), QStringLiteral("squash")}, 2);
+        row("dither above 1",
+            {QStringLiteral("make"), pic, QStringLiteral("--dither"), QStringLiteral("1.5")}, 2);
+        row("dither not a number",
+            {QStringLiteral("make"), pic, QStringLiteral("--dither"), QStringLiteral("lots")}, 2);
+        row("threshold above 100",
+            {QStringLiteral("make"), pic, QStringLiteral("--alpha-threshold"),
+             QStringLiteral("101")},
+            2);
+        row("frame 0",
+            {QStringLiteral("make"), pic, QStringLiteral("--frame"), QStringLiteral("0")}, 2);
+        row("bad colour",
+            {QStringLiteral("make"), pic, QStringLiteral("--one-colour"), QStringLiteral("orange")},
+            2);
+        row("frame the image lacks",
+            {QStringLiteral("make"), pic, QStringLiteral("--frame"), QStringLiteral("2")}, 1);
+        row("output exists",
+            {QStringLiteral("make"), pic, QStringLiteral("-o"), QStringLiteral("taken.wad")}, 1);
+        row("missing image", {QStringLiteral("make"), QStringLiteral("absent.png")}, 1);
+        row("broken image", {QStringLiteral("make"), QStringLiteral("broken.png")}, 1);
+        row("info", {QStringLiteral("info"), QStringLiteral("good.wad")}, 0);
+        row("info of a refused file",
+            {QStringLiteral("info"), QStringLiteral("good.wad"), QStringLiteral("cut.wad")}, 1);
+        row("info of a missing file", {QStringLiteral("info"), QStringLiteral("absent.wad")}, 1);
+        row("info without a file", {QStringLiteral("info")}, 2);
+        row("preview",
+            {QStringLiteral("preview"), QStringLiteral("good.wad"), QStringLiteral("-o"),
+             QStringLiteral("p.png")},
+            0, QStringLiteral("p.png"));
+        row("preview without gamma, scaled",
+            {QStringLiteral("preview"), QStringLiteral("good.wad"), QStringLiteral("-o"),
+             QStringLiteral("p.png"), QStringLiteral("--scale"), QStringLiteral("3"),
+             QStringLiteral("--no-gamma")},
+            0, QStringLiteral("p.png"));
+        row("preview without output", {QStringLiteral("preview"), QStringLiteral("good.wad")}, 2);
+        row("preview scale 0",
+            {QStringLiteral("preview"), QStringLiteral("good.wad"), QStringLiteral("-o"),
+             QStringLiteral("p.png"), QStringLiteral("--scale"), QStringLiteral("0")},
+            2);
+        row("preview of a broken spray",
+            {QStringLiteral("preview"), QStringLiteral("cut.wad"), QStringLiteral("-o"),
+             QStringLiteral("p.png")},
+            1);
+        row("preview over a file",
+            {QStringLiteral("preview"), QStringLiteral("good.wad"), QStringLiteral("-o"),
+             QStringLiteral("taken.wad")},
+            1);
+    }
+    void exitStatus()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(int, status);
+        QFETCH(QString, written);
+        const Run r = run(arguments);
+        QCOMPARE(r.status, status);
+        // A failure ends with one line of ours on stderr (libpng may have spoken before it);
+        // success says nothing there.
+        const QStringList lines = r.err.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+        QCOMPARE(lines.filter(QStringLiteral("tagswap-spray: ")).size(), status == 0 ? 0 : 1);
+        QVERIFY(status == 0 ? lines.isEmpty()
+                            : lines.last().startsWith(QLatin1String("tagswap-spray: ")));
+        if (status != 0)
+            QCOMPARE(readAll(path(QStringLiteral("taken.wad"))), QByteArray("keep me"));
+        if (written.endsWith(QLatin1String(".wad")))
+            QCOMPARE(decal::gameRefusal(readAll(path(written))), QString());
+        if (written.endsWith(QLatin1String(".png")))
+            QVERIFY(!QImage(path(written)).isNull());
+    }
+
+    void version()
+    {
+        const Run r = run({QStringLiteral("--version")});
+        QCOMPARE(r.status, 0);
+        QVERIFY(r.out.contains(QStringLiteral(TAGSWAP_VERSION)));
+    }
+
+    void previewScale()
+    {
+        const Run r =
+            run({QStringLiteral("preview"), QStringLiteral("good.wad"), QStringLiteral("-o"),
+                 QStringLiteral("p.png"), QStringLiteral("--scale"), QStringLiteral("3")});
+        QCOMPARE(r.status, 0);
+        QCOMPARE(QImage(path(QStringLiteral("p.png"))).size(), QSize(192, 192));
+    }
+
+    void infoJson()
+    {
+        QVERIFY(run({QStringLiteral("make"), QStringLiteral("picture.png"),
+                     QStringLiteral("--one-colour"), QStringLiteral("000000")})
+                    .status
+                == 0);
+        const Run r = run({QStringLiteral("info"), QStringLiteral("--json"),
+                           QStringLiteral("good.wad"), QStringLiteral("picture.wad"),
+                           QStringLiteral("cut.wad"), QStringLiteral("absent.wad")});
+        QCOMPARE(r.status, 1);
+        QJsonParseError parseError{};
+        const QJsonArray all = QJsonDocument::fromJson(r.out.toUtf8(), &parseError).array();
+        QCOMPARE(parseError.error, QJsonParseError::NoError);
+        QCOMPARE(all.size(), 4);
+        const QJsonObject good = all[0].toObject();
+        QCOMPARE(good[QStringLiteral("file")].toString(), QStringLiteral("good.wad"));
+        QCOMPARE(good[QStringLiteral("ok")].toBool(), true);
+        QCOMPARE(good[QStringLiteral("width")].toInt(), 64);
+        QCOMPARE(good[QStringLiteral("height")].toInt(), 64);
+        QCOMPARE(good[QStringLiteral("kind")].toString(), QStringLiteral("colour"));
+        QCOMPARE(good[QStringLiteral("bytes")].toInt(), 6296);
+        QVERIFY(!good.contains(QStringLiteral("problem")));
+        QCOMPARE(all[1].toObject()[QStringLiteral("kind")].toString(),
+                 QStringLiteral("one-colour"));
+        QCOMPARE(all[1].toObject()[QStringLiteral("ok")].toBool(), true);
+        for (int i : {2, 3}) {
+            QCOMPARE(all[i].toObject()[QStringLiteral("ok")].toBool(), false);
+            QVERIFY(!all[i].toObject()[QStringLiteral("problem")].toString().isEmpty());
+        }
+    }
+};
+
+QTEST_GUILESS_MAIN(TestSprayCli)
+#include "tst_spray_cli.moc"

@@ -1,0 +1,473 @@
+#include "decal_file.h"
+#include "spray_maker.h"
+
+#include <QBuffer>
+#include <QFile>
+#include <QImage>
+#include <QPainter>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QtEndian>
+
+#include <cmath>
+
+using namespace spray;
+
+namespace {
+
+const QString kData = QStringLiteral(TAGSWAP_SPRAY_TEST_DATA);
+
+QImage filled(QSize size, QRgb colour)
+{
+    QImage image(size, QImage::Format_ARGB32);
+    image.fill(colour);
+    return image;
+}
+
+// Left half opaque red; the right half fully transparent over hidden, whose colour a
+// careless resampler drags into the edge.
+QImage redBesideTransparent(QRgb hidden)
+{
+    QImage image = filled(QSize(401, 300), qRgba(qRed(hidden), qGreen(hidden), qBlue(hidden), 0));
+    QPainter(&image).fillRect(0, 0, 200, 300, QColor(255, 0, 0));
+    return image;
+}
+
+QImage noise(QSize size)
+{
+    QImage image(size, QImage::Format_ARGB32);
+    quint32 seed = 12345;
+    for (int y = 0; y < size.height(); ++y) {
+        for (int x = 0; x < size.width(); ++x) {
+            seed = seed * 1103515245u + 12345u;
+            image.setPixel(x, y,
+                           qRgb(x * 255 / size.width(), int(seed >> 24), y * 255 / size.height()));
+        }
+    }
+    return image;
+}
+
+LoadedImage loaded(const QImage &image)
+{
+    return LoadedImage{image, image.size(), 1};
+}
+
+bool writeFile(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
+
+QByteArray mipLevel(const QByteArray &file, int level, int count)
+{
+    const quint32 offset =
+        qFromLittleEndian<quint32>(file.constData() + 12 + 24 + qsizetype(4) * level);
+    return file.mid(12 + offset, count);
+}
+
+QByteArray bmpHeader(qint32 width, qint32 height)
+{
+    QByteArray b(54, '\0');
+    b[0] = 'B';
+    b[1] = 'M';
+    qToLittleEndian<quint32>(54 + 16, b.data() + 2);
+    qToLittleEndian<quint32>(54, b.data() + 10);
+    qToLittleEndian<quint32>(40, b.data() + 14);
+    qToLittleEndian<qint32>(width, b.data() + 18);
+    qToLittleEndian<qint32>(height, b.data() + 22);
+    qToLittleEndian<quint16>(1, b.data() + 26);
+    qToLittleEndian<quint16>(24, b.data() + 28);
+    return b + QByteArray(16, '\0');
+}
+
+} // namespace
+
+class TestSprayMaker : public QObject {
+    Q_OBJECT
+
+private slots:
+    void largestCanvas_data()
+    {
+        QTest::addColumn<QSize>("image");
+        QTest::addColumn<int>("rule");
+        QTest::addColumn<QSize>("expected"); // invalid: only the general checks
+
+        const int largest = int(SizeRule::Largest);
+        const int strict = int(SizeRule::Strict);
+        QTest::newRow("square photo") << QSize(3000, 3000) << largest << QSize(112, 112);
+        QTest::newRow("square photo, strict") << QSize(3000, 3000) << strict << QSize(96, 96);
+        QTest::newRow("7:8") << QSize(1120, 1280) << largest << QSize(112, 128);
+        QTest::newRow("8:7") << QSize(1280, 1120) << largest << QSize(128, 112);
+        QTest::newRow("16:9") << QSize(1920, 1080) << largest << QSize();
+        QTest::newRow("9:16") << QSize(1080, 1920) << largest << QSize();
+        QTest::newRow("4:3 strict") << QSize(4000, 3000) << strict << QSize();
+        QTest::newRow("3:2") << QSize(6000, 4000) << largest << QSize();
+        QTest::newRow("1:3.5") << QSize(640, 2240) << largest << QSize(64, 224);
+        QTest::newRow("banner 10:1") << QSize(5000, 500) << largest << QSize();
+        QTest::newRow("thin line") << QSize(3000, 3) << largest << QSize(256, 16);
+        QTest::newRow("tall thin line") << QSize(2, 900) << largest << QSize(16, 256);
+        QTest::newRow("small, kept") << QSize(100, 90) << largest << QSize(112, 96);
+        QTest::newRow("tiny, kept") << QSize(5, 7) << largest << QSize(16, 16);
+        QTest::newRow("fits until rounded") << QSize(120, 120) << largest << QSize(112, 112);
+        QTest::newRow("exact budget") << QSize(112, 128) << largest << QSize(112, 128);
+        QTest::newRow("just over strict") << QSize(112, 112) << strict << QSize(96, 96);
+    }
+    void largestCanvas()
+    {
+        QFETCH(QSize, image);
+        QFETCH(int, rule);
+        QFETCH(QSize, expected);
+        const auto p = place(image, SizeChoice{SizeRule(rule), {}}, Fit::Fit);
+        QVERIFY(p);
+        const int maxBlocks = SizeRule(rule) == SizeRule::Strict ? kStrictBlocks : kLargestBlocks;
+        QVERIFY(p->canvas.width() * p->canvas.height() <= maxBlocks * 256);
+        QCOMPARE(p->canvas.width() % 16, 0);
+        QCOMPARE(p->canvas.height() % 16, 0);
+        QVERIFY(p->canvas.width() <= 256 && p->canvas.height() <= 256);
+        if (expected.isValid())
+            QCOMPARE(p->canvas, expected);
+        // Never enlarged, aspect kept, and no more than a block of margin.
+        QCOMPARE(p->source, QRectF(QPointF(0, 0), QSizeF(image)));
+        QVERIFY(p->target.width() <= image.width() && p->target.height() <= image.height());
+        QVERIFY(QRect(QPoint(), p->canvas).contains(p->target));
+        QVERIFY(p->canvas.width() - p->target.width() < 16);
+        QVERIFY(p->canvas.height() - p->target.height() < 16);
+        const double scaleX = double(p->target.width()) / image.width();
+        const double scaleY = double(p->target.height()) / image.height();
+        // One side is exact; the other is within the rounding to whole pixels.
+        QVERIFY2(std::abs(scaleX * image.height() - p->target.height()) <= 1.0
+                     || std::abs(scaleY * image.width() - p->target.width()) <= 1.0,
+                 "aspect ratio changed");
+        // Nothing larger in the budget shows more of the image.
+        if (expected.isValid())
+            return;
+        const double shown = double(p->target.width()) * p->target.height();
+        for (int w = 16; w <= 256; w += 16) {
+            for (int h = 16; h <= 256 && w * h <= maxBlocks * 256; h += 16) {
+                const double s =
+                    std::min({double(w) / image.width(), double(h) / image.height(), 1.0});
+                QVERIFY(s * image.width() * s * image.height() <= shown * 1.03 + 64);
+            }
+        }
+    }
+
+    void fitModes_data()
+    {
+        QTest::addColumn<int>("fit");
+        QTest::addColumn<QSize>("image");
+        QTest::addColumn<bool>("fillsCanvas");
+        QTest::newRow("fill wide") << int(Fit::Fill) << QSize(1920, 1080) << true;
+        QTest::newRow("fill tall") << int(Fit::Fill) << QSize(500, 2000) << true;
+        QTest::newRow("stretch wide") << int(Fit::Stretch) << QSize(1920, 1080) << true;
+        QTest::newRow("stretch thin, height not enlarged")
+            << int(Fit::Stretch) << QSize(3000, 3) << false;
+        QTest::newRow("fill small, not enlarged") << int(Fit::Fill) << QSize(100, 90) << false;
+        QTest::newRow("stretch small, not enlarged")
+            << int(Fit::Stretch) << QSize(100, 90) << false;
+    }
+    void fitModes()
+    {
+        QFETCH(int, fit);
+        QFETCH(QSize, image);
+        QFETCH(bool, fillsCanvas);
+        const auto p = place(image, SizeChoice{}, Fit(fit));
+        QVERIFY(p);
+        QVERIFY(p->target.width() <= image.width() && p->target.height() <= image.height());
+        QCOMPARE(p->target == QRect(QPoint(), p->canvas), fillsCanvas);
+        QVERIFY(QRectF(QPointF(), QSizeF(image)).contains(p->source));
+        if (Fit(fit) == Fit::Fill) {
+            // The part cut off is the same on both sides and the shown part keeps its shape.
+            QCOMPARE(p->source.center(), QRectF(QPointF(), QSizeF(image)).center());
+            QVERIFY(std::abs(p->source.width() / p->source.height()
+                             - double(p->target.width()) / p->target.height())
+                    < 0.02);
+        }
+    }
+
+    void sizeChoiceText_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QSize>("exact"); // (0, 0): not an exact size; (-1, -1): refused
+        QTest::newRow("largest") << "largest" << QSize(0, 0);
+        QTest::newRow("strict") << "strict" << QSize(0, 0);
+        QTest::newRow("64x64") << "64x64" << QSize(64, 64);
+        QTest::newRow("112x128") << "112x128" << QSize(112, 128);
+        QTest::newRow("64x224") << "64x224" << QSize(64, 224);
+        QTest::newRow("128x128 too large for the game") << "128x128" << QSize(-1, -1);
+        QTest::newRow("256x256") << "256x256" << QSize(-1, -1);
+        QTest::newRow("not a step of 16") << "100x100" << QSize(-1, -1);
+        QTest::newRow("zero") << "0x16" << QSize(-1, -1);
+        QTest::newRow("no height") << "64x" << QSize(-1, -1);
+        QTest::newRow("word") << "big" << QSize(-1, -1);
+    }
+    void sizeChoiceText()
+    {
+        QFETCH(QString, text);
+        QFETCH(QSize, exact);
+        QString error;
+        const auto choice = parseSizeChoice(text, &error);
+        QCOMPARE(bool(choice), exact != QSize(-1, -1));
+        QCOMPARE(error.isEmpty(), bool(choice));
+        if (choice && !exact.isEmpty()) {
+            QCOMPARE(choice->exact, exact);
+            QCOMPARE(place(QSize(1000, 1000), *choice, Fit::Fit)->canvas, exact);
+        }
+    }
+
+    void transparentEdgesKeepTheirColour_data()
+    {
+        QTest::addColumn<QRgb>("hidden");
+        QTest::addColumn<double>("dither");
+        QTest::newRow("black underneath") << qRgb(0, 0, 0) << 0.0;
+        QTest::newRow("blue underneath") << qRgb(0, 0, 255) << 0.0;
+        QTest::newRow("white underneath") << qRgb(255, 255, 255) << 0.0;
+        QTest::newRow("blue underneath, dithered") << qRgb(0, 0, 255) << 1.0;
+    }
+    void transparentEdgesKeepTheirColour()
+    {
+        QFETCH(QRgb, hidden);
+        QFETCH(double, dither);
+        SprayOptions options;
+        options.dither = dither;
+        options.alphaThresholdPercent = 1; // keep the faintest edge pixels, the ones at risk
+        const auto d = makeSpray(loaded(redBesideTransparent(hidden)), options);
+        QVERIFY(d);
+        const QByteArray file = decal::encode(*d);
+        const int count = d->width * d->height;
+        const QByteArray levels[] = {d->pixels, mipLevel(file, 1, count / 4),
+                                     mipLevel(file, 2, count / 16), mipLevel(file, 3, count / 64)};
+        int opaque = 0;
+        for (const QByteArray &level : levels) {
+            for (char index : level) {
+                if (quint8(index) == decal::kTransparentIndex)
+                    continue;
+                ++opaque;
+                const QRgb c = d->palette[quint8(index)];
+                QVERIFY2(qRed(c) > 235 && qGreen(c) < 20 && qBlue(c) < 20,
+                         qPrintable(QStringLiteral("fringe colour %1").arg(c, 8, 16)));
+            }
+        }
+        QVERIFY(opaque > count / 3);
+    }
+
+    void everySprayIsAccepted_data()
+    {
+        QTest::addColumn<QImage>("image");
+        QTest::addColumn<QString>("size");
+        QTest::addColumn<int>("fit");
+        QTest::addColumn<QString>("ink"); // empty: a colour spray
+        QTest::newRow("noise, largest") << noise(QSize(700, 800)) << "largest" << 0 << "";
+        QTest::newRow("noise, wide") << noise(QSize(900, 300)) << "largest" << 0 << "";
+        QTest::newRow("noise, strict fill") << noise(QSize(640, 480)) << "strict" << 1 << "";
+        QTest::newRow("noise, stretch") << noise(QSize(640, 480)) << "largest" << 2 << "";
+        QTest::newRow("noise, 64x224") << noise(QSize(300, 300)) << "64x224" << 1 << "";
+        QTest::newRow("tiny") << noise(QSize(3, 3)) << "largest" << 0 << "";
+        QTest::newRow("all transparent") << filled(QSize(50, 50), 0) << "largest" << 0 << "";
+        QTest::newRow("one colour") << noise(QSize(500, 500)) << "largest" << 0 << "ff8000";
+        QTest::newRow("one colour, strict") << noise(QSize(500, 200)) << "strict" << 0 << "000000";
+    }
+    void everySprayIsAccepted()
+    {
+        QFETCH(QImage, image);
+        QFETCH(QString, size);
+        QFETCH(int, fit);
+        QFETCH(QString, ink);
+        SprayOptions options;
+        options.size = *parseSizeChoice(size);
+        options.fit = Fit(fit);
+        if (!ink.isEmpty())
+            options.oneColour = parseInk(ink);
+        QString error;
+        const auto d = makeSpray(loaded(image), options, &error);
+        QVERIFY2(d, qPrintable(error));
+        const QByteArray file = decal::encode(*d, &error);
+        QVERIFY2(!file.isEmpty(), qPrintable(error));
+        QCOMPARE(decal::gameRefusal(file), QString());
+        QVERIFY(file.size() <= decal::kGameMaxFileSize);
+        QCOMPARE(d->isColourSpray(), ink.isEmpty());
+        QVERIFY(d->mips);
+    }
+
+    // The smaller levels show the picture, not a block of one colour.
+    void smallerLevelsShowThePicture()
+    {
+        QImage image = filled(QSize(800, 800), qRgb(0, 200, 0));
+        QPainter(&image).fillRect(0, 0, 400, 800, QColor(200, 0, 0));
+        const auto d = makeSpray(loaded(image), SprayOptions{});
+        QVERIFY(d);
+        const QByteArray eighth = (*d->mips)[2];
+        const int side = d->width / 8;
+        QCOMPARE(eighth.size(), side * side);
+        const QRgb left = d->palette[quint8(eighth[0])];
+        const QRgb right = d->palette[quint8(eighth[side - 1])];
+        QVERIFY(qRed(left) > 150 && qGreen(left) < 50);
+        QVERIFY(qGreen(right) > 150 && qRed(right) < 50);
+    }
+
+    void alphaThreshold_data()
+    {
+        QTest::addColumn<int>("alpha");
+        QTest::addColumn<int>("threshold");
+        QTest::addColumn<bool>("transparent");
+        QTest::newRow("40% below 50%") << 102 << 50 << true;
+        QTest::newRow("60% above 50%") << 153 << 50 << false;
+        QTest::newRow("40% above 30%") << 102 << 30 << false;
+        QTest::newRow("opaque below 100%") << 255 << 100 << false;
+        QTest::newRow("faintest kept at 0%") << 1 << 0 << false;
+        QTest::newRow("nothing is still nothing at 0%") << 0 << 0 << true;
+    }
+    void alphaThreshold()
+    {
+        QFETCH(int, alpha);
+        QFETCH(int, threshold);
+        QFETCH(bool, transparent);
+        SprayOptions options;
+        options.alphaThresholdPercent = threshold;
+        const auto d = makeSpray(loaded(filled(QSize(32, 32), qRgba(10, 200, 30, alpha))), options);
+        QVERIFY(d);
+        QCOMPARE(quint8(d->pixels[0]) == decal::kTransparentIndex, transparent);
+    }
+
+    void oneColour_data()
+    {
+        QTest::addColumn<QRgb>("pixel");
+        QTest::addColumn<int>("ink");
+        QTest::addColumn<int>("expectedIndex");
+        QTest::addColumn<QRgb>("expectedInk");
+        const int automatic = int(InkChoice::Automatic);
+        QTest::newRow("black on an opaque image is full ink")
+            << qRgb(0, 0, 0) << automatic << 255 << qRgb(255, 128, 0);
+        QTest::newRow("white is no ink")
+            << qRgb(255, 255, 255) << automatic << 0 << qRgb(255, 128, 0);
+        QTest::newRow("mid grey is half")
+            << qRgb(128, 128, 128) << automatic << 127 << qRgb(255, 128, 0);
+        QTest::newRow("alpha when the image has it")
+            << qRgba(255, 255, 255, 51) << automatic << 51 << qRgb(255, 128, 0);
+        QTest::newRow("alpha asked for")
+            << qRgb(255, 255, 255) << int(InkChoice::Alpha) << 255 << qRgb(255, 128, 0);
+        QTest::newRow("darkness asked for, with alpha")
+            << qRgba(0, 0, 0, 102) << int(InkChoice::Darkness) << 102 << qRgb(255, 128, 0);
+        QTest::newRow("pure blue ink stays a logo")
+            << qRgb(0, 0, 0) << automatic << 255 << qRgb(0, 0, 254);
+    }
+    void oneColour()
+    {
+        QFETCH(QRgb, pixel);
+        QFETCH(int, ink);
+        QFETCH(int, expectedIndex);
+        QFETCH(QRgb, expectedInk);
+        SprayOptions options;
+        options.oneColour = expectedInk == qRgb(0, 0, 254) ? qRgb(0, 0, 255) : expectedInk;
+        options.ink = InkChoice(ink);
+        const auto d = makeSpray(loaded(filled(QSize(64, 64), pixel)), options);
+        QVERIFY(d);
+        QCOMPARE(d->palette[255], expectedInk);
+        QVERIFY(!d->isColourSpray());
+        QVERIFY(std::abs(quint8(d->pixels[64 * 32 + 32]) - expectedIndex) <= 1);
+        QVERIFY(std::abs(quint8((*d->mips)[2][0]) - expectedIndex) <= 1);
+        const auto back = decal::decode(decal::encode(*d));
+        QVERIFY(back && !back->isColourSpray());
+    }
+
+    void brokenImagesGiveAnError_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<int>("frame");
+        QByteArray png;
+        {
+            QBuffer buffer(&png);
+            buffer.open(QIODevice::WriteOnly);
+            noise(QSize(64, 64)).save(&buffer, "PNG");
+        }
+        QTest::newRow("empty file") << "empty.png" << QByteArray() << 0;
+        QTest::newRow("not an image") << "notes.png" << QByteArray("just some words\n") << 0;
+        QTest::newRow("truncated PNG") << "cut.png" << png.left(png.size() / 2) << 0;
+        QTest::newRow("header only") << "head.png" << png.left(40) << 0;
+        QTest::newRow("over 100 megapixels") << "huge.bmp" << bmpHeader(20000, 20000) << 0;
+        QTest::newRow("negative frame") << "fine.png" << png << -1;
+        QTest::newRow("missing frame") << "fine.png" << png << 1;
+        QTest::newRow("broken drawing") << "bad.svg" << QByteArray("<svg><rect") << 0;
+        QTest::newRow("drawing of no size") << "none.svg"
+                                            << QByteArray("<svg xmlns='http://www.w3.org/2000/svg' "
+                                                          "width='0' height='0'/>")
+                                            << 0;
+    }
+    void brokenImagesGiveAnError()
+    {
+        QFETCH(QString, name);
+        QFETCH(QByteArray, bytes);
+        QFETCH(int, frame);
+        QTemporaryDir dir;
+        QVERIFY(writeFile(dir.filePath(name), bytes));
+        SprayOptions options;
+        options.frame = frame;
+        QString error;
+        QVERIFY(!makeSprayFromFile(dir.filePath(name), options, &error));
+        QVERIFY(!error.isEmpty());
+        QVERIFY(!error.contains(QLatin1Char('\n')));
+    }
+
+    void missingOrFolderGivesAnError()
+    {
+        QTemporaryDir dir;
+        for (const QString &path : {dir.filePath(QStringLiteral("absent.png")), dir.path()}) {
+            QString error;
+            QVERIFY(!makeSprayFromFile(path, SprayOptions{}, &error));
+            QVERIFY(!error.isEmpty());
+        }
+    }
+
+    void framesOfAnAnimation_data()
+    {
+        QTest::addColumn<int>("frame");
+        QTest::addColumn<QRgb>("colour");
+        QTest::newRow("first") << 0 << qRgb(255, 0, 0);
+        QTest::newRow("second") << 1 << qRgb(0, 0, 255);
+    }
+    void framesOfAnAnimation()
+    {
+        QFETCH(int, frame);
+        QFETCH(QRgb, colour);
+        const QString path = kData + QStringLiteral("/two_frames.gif");
+        QCOMPARE(readHeader(path)->frameCount, 2);
+        SprayOptions options;
+        options.frame = frame;
+        const auto d = makeSprayFromFile(path, options);
+        QVERIFY(d);
+        QCOMPARE(d->palette[quint8(d->pixels[16 * d->width + 16])], colour);
+        options.frame = 2;
+        QVERIFY(!makeSprayFromFile(path, options));
+    }
+
+    void largeJpegIsDecodedSmall()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("photo.jpg"));
+        QVERIFY(noise(QSize(2400, 1600)).save(path, "JPEG", 80));
+        const auto image = loadImage(path, 0, QSize(400, 260));
+        QVERIFY(image);
+        QCOMPARE(image->size, QSize(2400, 1600));
+        QCOMPARE(image->image.size(), QSize(600, 400)); // a quarter: the smallest that covers
+        QVERIFY(makeSpray(*image, SprayOptions{}));
+    }
+
+    void drawingIsDrawnLarge()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("logo.svg"));
+        QVERIFY(writeFile(path, "<svg xmlns='http://www.w3.org/2000/svg' width='20' height='10'>"
+                                "<rect width='20' height='10' fill='#00ff00'/></svg>"));
+        QString error;
+        const auto d = makeSprayFromFile(path, SprayOptions{}, &error);
+        QVERIFY2(d, qPrintable(error));
+        // A drawing is not held to its nominal size: it fills the largest canvas.
+        QCOMPARE(QSize(d->width, d->height), QSize(160, 80));
+        QCOMPARE(d->palette[quint8(d->pixels[40 * 160 + 80])], qRgb(0, 255, 0));
+        const auto image = loadImage(path, 0, QSize(480, 240));
+        QVERIFY(image && image->image.width() >= 480);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestSprayMaker)
+#include "tst_spray_maker.moc"

@@ -1,0 +1,258 @@
+// The "Make Spray" window: an image in (opened or dropped), settings, the preview
+// made off the GUI thread, and Save writing <name>.wad into the spray folder.
+
+#include "recording_platform.h"
+#include "scratch_folder.h"
+#include "spray_maker_window.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDialogButtonBox>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QMimeData>
+#include <QPainter>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QSlider>
+#include <QTest>
+#include <QTimer>
+#include <QUrl>
+
+#include <memory>
+
+using tagswap::SprayMakerWindow;
+using tagswap::testing::RecordingPlatform;
+using tagswap::testing::ScratchFolder;
+
+namespace {
+
+QString writePicture(const QString &path, QSize size)
+{
+    QImage image(size, QImage::Format_ARGB32);
+    image.fill(Qt::transparent);
+    QPainter painter(&image);
+    painter.setBrush(QColor(220, 40, 40));
+    painter.setPen(Qt::NoPen);
+    painter.drawEllipse(QRect(QPoint(), size));
+    painter.end();
+    return image.save(path) ? path : QString();
+}
+
+QByteArray readAll(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+QPushButton *saveButton(SprayMakerWindow &window)
+{
+    return window.findChild<QDialogButtonBox *>()->button(QDialogButtonBox::Save);
+}
+
+// Answers the next question box when it shows.
+void answerNextQuestion(QMessageBox::StandardButton answer)
+{
+    QTimer::singleShot(0, [answer] {
+        auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+        if (box)
+            box->button(answer)->click();
+        else
+            answerNextQuestion(answer);
+    });
+}
+
+} // namespace
+
+class TestSprayMakerWindow : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<ScratchFolder> m_folder;
+    RecordingPlatform m_platform;
+
+    QString sprays() const { return m_folder->filePath(QStringLiteral("sprays")); }
+
+    static bool waitForPreview(SprayMakerWindow &window)
+    {
+        return QTest::qWaitFor([&] { return window.isPreviewCurrent(); }, 20000);
+    }
+
+private slots:
+    void init()
+    {
+        m_folder = std::make_unique<ScratchFolder>();
+        QVERIFY(m_folder->isValid());
+        QVERIFY(QDir(m_folder->path()).mkdir(QStringLiteral("sprays")));
+        m_platform = RecordingPlatform();
+    }
+    void cleanup() { m_folder.reset(); }
+
+    void savesSpray_data()
+    {
+        QTest::addColumn<QString>("size");
+        QTest::addColumn<QString>("fit");
+        QTest::addColumn<bool>("oneColour");
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QSize>("expected");
+        QTest::newRow("defaults") << "largest"
+                                  << "fit" << false << "" << QSize(128, 96);
+        QTest::newRow("strict, filled") << "strict"
+                                        << "fill" << false << "" << QSize(128, 96);
+        QTest::newRow("exact, renamed") << "64x64"
+                                        << "stretch" << false << "round" << QSize(64, 64);
+        QTest::newRow("one colour") << "largest"
+                                    << "fit" << true << "logo" << QSize(128, 96);
+    }
+    void savesSpray()
+    {
+        QFETCH(QString, size);
+        QFETCH(QString, fit);
+        QFETCH(bool, oneColour);
+        QFETCH(QString, name);
+        QFETCH(QSize, expected);
+        const QString image =
+            writePicture(m_folder->filePath(QStringLiteral("ball.png")), QSize(800, 600));
+        SprayMakerWindow window(m_platform, sprays(), image);
+        window.show();
+        QCOMPARE(window.findChild<QLineEdit *>(QStringLiteral("nameEdit"))->text(),
+                 QStringLiteral("ball"));
+        auto *sizeBox = window.findChild<QComboBox *>(QStringLiteral("sizeBox"));
+        auto *fitBox = window.findChild<QComboBox *>(QStringLiteral("fitBox"));
+        sizeBox->setCurrentIndex(sizeBox->findData(size));
+        fitBox->setCurrentIndex(fitBox->findData(fit));
+        window.findChild<QCheckBox *>(QStringLiteral("oneColourBox"))->setChecked(oneColour);
+        if (!name.isEmpty())
+            window.findChild<QLineEdit *>(QStringLiteral("nameEdit"))->setText(name);
+        QVERIFY(waitForPreview(window));
+        const auto *preview = window.findChild<QLabel *>(QStringLiteral("previewDouble"));
+        QCOMPARE(preview->pixmap().size(), expected * 2);
+
+        QSignalSpy saved(&window, &SprayMakerWindow::saved);
+        QVERIFY(saveButton(window)->isEnabled());
+        saveButton(window)->click();
+        const QString path = sprays() + QLatin1Char('/')
+                             + (name.isEmpty() ? QStringLiteral("ball") : name)
+                             + QStringLiteral(".wad");
+        QCOMPARE(saved.size(), 1);
+        QCOMPARE(saved.first().first().toString(), path);
+        const QByteArray bytes = readAll(path);
+        QCOMPARE(decal::gameRefusal(bytes), QString());
+        const auto spray = decal::decode(bytes);
+        QCOMPARE(QSize(spray->width, spray->height), expected);
+        QCOMPARE(spray->isColourSpray(), !oneColour);
+        QVERIFY(m_platform.messages.isEmpty());
+    }
+
+    void replacingAsksFirst_data()
+    {
+        QTest::addColumn<int>("answer");
+        QTest::addColumn<bool>("replaced");
+        QTest::newRow("yes") << int(QMessageBox::Yes) << true;
+        QTest::newRow("no") << int(QMessageBox::No) << false;
+    }
+    void replacingAsksFirst()
+    {
+        QFETCH(int, answer);
+        QFETCH(bool, replaced);
+        const QString image =
+            writePicture(m_folder->filePath(QStringLiteral("ball.png")), QSize(300, 300));
+        const QString target = sprays() + QStringLiteral("/ball.wad");
+        QFile old(target);
+        QVERIFY(old.open(QIODevice::WriteOnly) && old.write("old spray") > 0);
+        old.close();
+        SprayMakerWindow window(m_platform, sprays(), image);
+        window.show();
+        QVERIFY(waitForPreview(window));
+        QSignalSpy saved(&window, &SprayMakerWindow::saved);
+        answerNextQuestion(QMessageBox::StandardButton(answer));
+        saveButton(window)->click();
+        QCOMPARE(saved.size(), replaced ? 1 : 0);
+        QCOMPARE(readAll(target) == "old spray", !replaced);
+    }
+
+    void droppedImageIsOpened()
+    {
+        const QString first =
+            writePicture(m_folder->filePath(QStringLiteral("one.png")), QSize(100, 100));
+        const QString second =
+            writePicture(m_folder->filePath(QStringLiteral("two.png")), QSize(200, 50));
+        SprayMakerWindow window(m_platform, sprays(), first);
+        window.show();
+        QMimeData data;
+        data.setUrls({QUrl::fromLocalFile(second)});
+        QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(&window, &enter);
+        QVERIFY(enter.isAccepted());
+        QDropEvent drop(QPointF(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(&window, &drop);
+        QCOMPARE(window.imagePath(), second);
+        QCOMPARE(window.findChild<QLineEdit *>(QStringLiteral("nameEdit"))->text(),
+                 QStringLiteral("two"));
+        QVERIFY(waitForPreview(window));
+        QCOMPARE(window.findChild<QLabel *>(QStringLiteral("previewActual"))->pixmap().size(),
+                 QSize(208, 64));
+    }
+
+    // Settings changed faster than the worker: only the last one is shown and saved.
+    void lastSettingWins()
+    {
+        const QString image =
+            writePicture(m_folder->filePath(QStringLiteral("ball.png")), QSize(900, 900));
+        SprayMakerWindow window(m_platform, sprays(), image);
+        window.show();
+        auto *sizeBox = window.findChild<QComboBox *>(QStringLiteral("sizeBox"));
+        auto *dither = window.findChild<QSlider *>(QStringLiteral("ditherSlider"));
+        for (int value = 0; value <= 100; value += 10)
+            dither->setValue(value);
+        sizeBox->setCurrentIndex(sizeBox->findData(QStringLiteral("96x96")));
+        QVERIFY(!saveButton(window)->isEnabled());
+        QVERIFY(waitForPreview(window));
+        saveButton(window)->click();
+        const auto spray = decal::decode(readAll(sprays() + QStringLiteral("/ball.wad")));
+        QVERIFY(spray);
+        QCOMPARE(QSize(spray->width, spray->height), QSize(96, 96));
+    }
+
+    void unreadableImageIsSaidAndNotSaved()
+    {
+        const QString bad = m_folder->filePath(QStringLiteral("bad.png"));
+        QFile file(bad);
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write("not a picture") > 0);
+        file.close();
+        SprayMakerWindow window(m_platform, sprays());
+        QVERIFY(!window.openImage(bad));
+        QVERIFY(!window.findChild<QLabel *>(QStringLiteral("statusLabel"))->text().isEmpty());
+        QVERIFY(!saveButton(window)->isEnabled());
+    }
+
+    void nameMustBeAPlainFileName_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::newRow("folder") << "../escape";
+        QTest::newRow("backslash") << "a\\b";
+        QTest::newRow("hidden") << ".hidden";
+        QTest::newRow("blank") << "   ";
+    }
+    void nameMustBeAPlainFileName()
+    {
+        QFETCH(QString, name);
+        const QString image =
+            writePicture(m_folder->filePath(QStringLiteral("ball.png")), QSize(64, 64));
+        SprayMakerWindow window(m_platform, sprays(), image);
+        window.findChild<QLineEdit *>(QStringLiteral("nameEdit"))->setText(name);
+        QVERIFY(waitForPreview(window));
+        QSignalSpy saved(&window, &SprayMakerWindow::saved);
+        saveButton(window)->click();
+        QCOMPARE(saved.size(), 0);
+        QCOMPARE(m_platform.messages.size(), 1);
+        QCOMPARE(QDir(sprays()).entryList(QDir::Files), QStringList());
+        QCOMPARE(QDir(m_folder->path()).entryList(QDir::Files),
+                 QStringList{QStringLiteral("ball.png")});
+    }
+};
+
+QTEST_MAIN(TestSprayMakerWindow)
+#include "tst_spray_maker_window.moc"
