@@ -4,15 +4,19 @@
 #include "file_replace.h"
 #include "frm_settings.h"
 #include "game_paths.h"
+#include "installed_spray.h"
 #include "line_reader.h"
 #include "platform.h"
 #include "settings_store.h"
+#include "spray_details.h"
+#include "spray_list_actions.h"
 
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDir>
 #include <QKeyEvent>
 #include <QPushButton>
+#include <QTimer>
 
 namespace tagswap {
 
@@ -80,6 +84,7 @@ frmMain::frmMain(Platform &platform, CommandLine commandLine, QWidget *parent)
     // The spray list reads the working directory now, as the window is made.
     flbFiles = new FileListBox(QDir::currentPath(), QStringLiteral(".wad"), this);
     static_cast<MainWindowControls &>(*this) = buildMainWindow(this, flbFiles);
+    m_sprayActions = new SprayListActions(m_platform, flbFiles, this);
     connectControls();
 }
 
@@ -91,6 +96,32 @@ void frmMain::connectControls()
     connect(cmdAbout, &QPushButton::clicked, this, &frmMain::cmdAbout_Click);
     connect(cmdRefresh, &QPushButton::clicked, this, &frmMain::cmdRefresh_Click);
     connect(cmdSettings, &QPushButton::clicked, this, &frmMain::cmdSettings_Click);
+    // After the procedures above, which may have changed what is installed or listed.
+    for (QPushButton *button : {cmdChange, cmdRefresh, cmdSettings})
+        connect(button, &QPushButton::clicked, this, &frmMain::markInstalledSpray);
+    connect(cmbMod, &QComboBox::currentTextChanged, this, &frmMain::markInstalledSpray);
+    connect(m_sprayActions, &SprayListActions::sprayFolderChanged, this,
+            &frmMain::markInstalledSpray);
+}
+
+void frmMain::showEvent(QShowEvent *event)
+{
+    QWidget::showEvent(event);
+    if (m_shownOnce)
+        return;
+    m_shownOnce = true;
+    // Comparing files waits until the window is up.
+    QTimer::singleShot(0, this, &frmMain::markInstalledSpray);
+}
+
+void frmMain::markInstalledSpray()
+{
+    // Before the first show this would only delay the window.
+    if (!m_shownOnce)
+        return;
+    const QString installed =
+        installedSprayPath(SettingsStore::read(settings::HLDir), cmbMod->currentText());
+    flbFiles->setInstalled(sameSprays(flbFiles->directory(), flbFiles->names(), installed));
 }
 
 QWidget *frmMain::messageOwner()
@@ -135,6 +166,8 @@ void frmMain::cmdChange_Click()
     }
     // A bare name: the working directory, which is the folder the list shows.
     const QString source = flbFiles->fileName();
+    if (!confirmInstall(source))
+        return;
     const QString destination =
         sprayDestination(SettingsStore::read(settings::HLDir), cmbMod->currentText());
     QString reason;
@@ -144,6 +177,18 @@ void frmMain::cmdChange_Click()
                           joinLines({tr("Could not copy %1 to %2.").arg(source, destination),
                                      tr("Reason: %1").arg(reason)}),
                           MsgBoxStyle::Critical, QStringLiteral("Tagswap"));
+}
+
+// A file the game would refuse is installed only when the player insists. One
+// that cannot be read at all is left to the copy, which says why.
+bool frmMain::confirmInstall(const QString &source)
+{
+    const SprayDetails details = readSprayDetails(source);
+    if (!details.readable || details.refusal.isEmpty())
+        return true;
+    const QString text = tr("%1 is not a spray the game can show: %2 Install it anyway?")
+                             .arg(source, details.refusal);
+    return m_platform.question(this, text, QStringLiteral("Tagswap")) == Answer::Yes;
 }
 
 void frmMain::cmdExit_Click()
