@@ -258,8 +258,8 @@ QList<Decal> decodeLevels(const QByteArray &bytes, QString *error)
         smaller.width = std::max(1, full->width >> level);
         smaller.height = std::max(1, full->height >> level);
         const qint64 count = (qint64(full->width) * full->height) >> (2 * level);
-        smaller.pixels = QByteArray(texture + get32(texture + 24 + qsizetype(4) * level),
-                                    qsizetype(count));
+        smaller.pixels =
+            QByteArray(texture + get32(texture + 24 + qsizetype(4) * level), qsizetype(count));
         smaller.pixels.resize(qsizetype(smaller.width) * smaller.height, char(0));
         levels.append(smaller);
     }

@@ -148,9 +148,8 @@ void FileListBox::contextMenuEvent(QContextMenuEvent *event)
     }
     // From the keyboard: at the chosen row, or the top of the list.
     const QModelIndex current = currentIndex();
-    const QPoint at = current.isValid() && !fileName().isEmpty()
-                          ? visualRect(current).bottomLeft()
-                          : QPoint(0, 0);
+    const QPoint at = current.isValid() && !fileName().isEmpty() ? visualRect(current).bottomLeft()
+                                                                 : QPoint(0, 0);
     emit contextMenuRequested(viewport()->mapToGlobal(at));
 }
 
@@ -158,8 +157,7 @@ void FileListBox::keyPressEvent(QKeyEvent *event)
 {
     // Shift+F10 is the other keyboard way to a context menu; Qt maps only the Menu key.
     if (event->key() == Qt::Key_F10 && event->modifiers() == Qt::ShiftModifier) {
-        QContextMenuEvent menu(QContextMenuEvent::Keyboard, QPoint(), QPoint(),
-                               event->modifiers());
+        QContextMenuEvent menu(QContextMenuEvent::Keyboard, QPoint(), QPoint(), event->modifiers());
         contextMenuEvent(&menu);
         return;
     }

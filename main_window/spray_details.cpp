@@ -57,8 +57,8 @@ SprayDetails readSprayDetails(const QString &path)
     details.readable = true;
     details.fileSize = std::max(qint64(bytes->size()), QFileInfo(path).size());
     if (details.fileSize >= kReadLimit) {
-        details.refusal = tr("At %L1 bytes the file is far too large to be a spray.")
-                              .arg(details.fileSize);
+        details.refusal =
+            tr("At %L1 bytes the file is far too large to be a spray.").arg(details.fileSize);
         return details;
     }
     details.refusal = decal::gameRefusal(*bytes);
@@ -82,8 +82,8 @@ QString sprayToolTip(const QString &name, const SprayDetails &details)
 {
     QString html = QStringLiteral("<p><b>%1</b></p>").arg(name.toHtmlEscaped());
     if (!details.refusal.isEmpty() || !details.decal) {
-        html += QStringLiteral("<p>%1</p>").arg(
-            tr("The game would refuse it: %1").arg(details.refusal.toHtmlEscaped()));
+        html += QStringLiteral("<p>%1</p>")
+                    .arg(tr("The game would refuse it: %1").arg(details.refusal.toHtmlEscaped()));
         if (details.readable)
             html += QStringLiteral("<p>%1</p>").arg(spraySummary(details).toHtmlEscaped());
         return html;

@@ -113,8 +113,8 @@ void SprayListActions::startRename()
 void SprayListActions::rename(const QString &name, const QString &newName)
 {
     if (!isPlainFileName(newName)) {
-        report(tr("\"%1\" cannot be a file name: it must not be empty or hold / or \\.")
-                   .arg(newName));
+        report(
+            tr("\"%1\" cannot be a file name: it must not be empty or hold / or \\.").arg(newName));
         return;
     }
     // A name without the suffix would drop out of the list.
@@ -142,8 +142,7 @@ void SprayListActions::moveToTrash()
     const QString name = m_list->fileName();
     if (name.isEmpty())
         return;
-    if (m_platform.question(m_window, tr("Move %1 to the Trash?").arg(name), kTitle)
-        == Answer::No)
+    if (m_platform.question(m_window, tr("Move %1 to the Trash?").arg(name), kTitle) == Answer::No)
         return;
     // Without the data folder Qt 6.4 "trashes" into ./files, inside the spray folder.
     QDir().mkpath(QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation));

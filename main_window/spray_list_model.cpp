@@ -81,8 +81,8 @@ void SprayItemDelegate::paint(QPainter *painter, const QStyleOptionViewItem &opt
     painter->save();
     painter->setRenderHint(QPainter::Antialiasing);
     const bool selected = option.state & QStyle::State_Selected;
-    painter->setPen(QPen(option.palette.color(selected ? QPalette::HighlightedText : QPalette::Text),
-                         1.6));
+    painter->setPen(
+        QPen(option.palette.color(selected ? QPalette::HighlightedText : QPalette::Text), 1.6));
     painter->drawPath(tick);
     painter->restore();
 }

@@ -43,10 +43,10 @@ QWidget *picturesOf(const QList<decal::Decal> &levels, QWidget *parent)
         const QImage image = decal::renderAsGame(levels.first(), view);
         for (int column = 0; column < 3; ++column) {
             const int scale = kScales[column];
-            grid->addWidget(
-                pictureLabel(image, scale, QStringLiteral("%1, %2×").arg(caption).arg(scale),
-                             pictures),
-                row, column, Qt::AlignLeft | Qt::AlignTop);
+            grid->addWidget(pictureLabel(image, scale,
+                                         QStringLiteral("%1, %2×").arg(caption).arg(scale),
+                                         pictures),
+                            row, column, Qt::AlignLeft | Qt::AlignTop);
         }
         ++row;
     }
