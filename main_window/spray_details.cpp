@@ -68,7 +68,7 @@ SprayDetails readSprayDetails(const QString &path)
 
 QString spraySummary(const SprayDetails &details)
 {
-    const QString bytes = tr("%L1 bytes").arg(details.fileSize);
+    QString bytes = tr("%L1 bytes").arg(details.fileSize);
     if (!details.decal)
         return bytes;
     const QString kind = details.decal->isColourSpray() ? tr("colour") : tr("one-colour");
@@ -106,7 +106,7 @@ QString SprayDetailsCache::toolTip(const QString &path, const QString &name)
         entry && entry->size == size && entry->modified == modified)
         return entry->toolTip;
     auto *entry = new Entry{size, modified, sprayToolTip(name, readSprayDetails(path))};
-    const QString text = entry->toolTip;
+    QString text = entry->toolTip;
     m_entries.insert(path, entry);
     return text;
 }

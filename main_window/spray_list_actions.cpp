@@ -62,9 +62,9 @@ QMenu *SprayListActions::makeContextMenu(QWidget *parent)
     auto *menu = new QMenu(parent);
     const bool chosen = !m_list->fileName().isEmpty();
     menu->addAction(tr("Preview"), this, &SprayListActions::preview)->setEnabled(chosen);
-    QAction *rename = menu->addAction(tr("Rename..."), this, &SprayListActions::startRename);
-    rename->setShortcut(QKeySequence(Qt::Key_F2));
-    rename->setEnabled(chosen);
+    QAction *renaming = menu->addAction(tr("Rename..."), this, &SprayListActions::startRename);
+    renaming->setShortcut(QKeySequence(Qt::Key_F2));
+    renaming->setEnabled(chosen);
     QAction *trash = menu->addAction(tr("Move to Trash"), this, &SprayListActions::moveToTrash);
     trash->setShortcut(QKeySequence(QKeySequence::Delete));
     trash->setEnabled(chosen);

@@ -22,11 +22,11 @@ QVariant SprayListModel::data(const QModelIndex &index, int role) const
     }
     case InstalledRole:
     case Qt::AccessibleDescriptionRole: {
-        const bool installed =
+        const bool marked =
             m_installed.contains(QStringListModel::data(index, Qt::DisplayRole).toString());
         if (role == InstalledRole)
-            return installed;
-        return installed ? tr("The chosen mod's spray") : QString();
+            return marked;
+        return marked ? tr("The chosen mod's spray") : QString();
     }
     default:
         return QStringListModel::data(index, role);

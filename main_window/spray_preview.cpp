@@ -32,11 +32,9 @@ QWidget *picturesOf(const QList<decal::Decal> &levels, QWidget *parent)
     auto *pictures = new QWidget(parent);
     auto *grid = new QGridLayout(pictures);
     const decal::GameView plain{false, decal::kWallColour, true};
-    const struct {
-        QString caption;
-        decal::GameView view;
-    } rows[] = {{QObject::tr("As the game shows it"), decal::GameView{}},
-                {QObject::tr("Plain palette"), plain}};
+    const std::pair<QString, decal::GameView> rows[] = {
+        {QObject::tr("As the game shows it"), decal::GameView{}},
+        {QObject::tr("Plain palette"), plain}};
     int row = 0;
     for (const auto &[caption, view] : rows) {
         grid->addWidget(new QLabel(caption, pictures), row++, 0, 1, 3);

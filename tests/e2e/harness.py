@@ -337,7 +337,12 @@ class App:
         """Presses a button of a question box and waits for it to go; returns its text."""
         text, box = self.message(title)
         self.session.click(find(box, "push button", caption))
-        self.wait_gone(title)
+
+        def asked():
+            return any(w.get_name() == title and find_all(w, "push button", caption)
+                       for w in self.windows())
+        # Another box of the same title may follow at once (a failed copy).
+        wait_until(lambda: not asked(), f"the {caption!r} of {title!r} to be taken")
         return text
 
     def install_anyway(self, spray):

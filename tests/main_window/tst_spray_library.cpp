@@ -141,6 +141,8 @@ private slots:
     void contextMenu();
     void openFolders();
     void previewShowsScalesAndMipLevels();
+    void mipLevels_data();
+    void mipLevels();
     void checkMark_data();
     void checkMark();
     void checkMarkFollowsChangeAndMod();
@@ -573,6 +575,38 @@ void SprayLibraryTest::previewShowsScalesAndMipLevels()
                                  u"Plain palette, 4×: 256x128"_s, u"64 × 32: 64x32"_s,
                                  u"32 × 16: 32x16"_s, u"16 × 8: 16x8"_s, u"8 × 4: 8x4"_s}));
     preview->close();
+}
+
+// The decoder's smaller copies are the file's own, not made again from the picture.
+void SprayLibraryTest::mipLevels_data()
+{
+    QTest::addColumn<int>("level");
+    QTest::addColumn<QSize>("size");
+    QTest::newRow("full") << 0 << QSize(64, 32);
+    QTest::newRow("half") << 1 << QSize(32, 16);
+    QTest::newRow("quarter") << 2 << QSize(16, 8);
+    QTest::newRow("eighth") << 3 << QSize(8, 4);
+}
+
+void SprayLibraryTest::mipLevels()
+{
+    QFETCH(int, level);
+    QFETCH(QSize, size);
+    QByteArray bytes = spray(64, 32);
+    // Marks each level's first pixel in the file itself.
+    const int offsets[] = {0, 64 * 32, 64 * 32 + 32 * 16, 64 * 32 + 32 * 16 + 16 * 8};
+    for (int i = 0; i < 4; ++i)
+        bytes[12 + 40 + offsets[i]] = char(200 + i);
+
+    const QList<decal::Decal> levels = decal::decodeLevels(bytes);
+
+    QCOMPARE(levels.size(), 4);
+    const decal::Decal &shown = levels.at(level);
+    QCOMPARE(QSize(shown.width, shown.height), size);
+    QCOMPARE(shown.pixels.size(), size.width() * size.height());
+    QCOMPARE(int(quint8(shown.pixels.at(0))), 200 + level);
+    QCOMPARE(shown.palette, levels.first().palette);
+    QVERIFY(decal::decodeLevels(bytes.left(100)).isEmpty());
 }
 
 void SprayLibraryTest::checkMark_data()
