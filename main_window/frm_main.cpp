@@ -11,11 +11,14 @@
 #include "spray_details.h"
 #include "spray_list_actions.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDir>
 #include <QKeyEvent>
+#include <QPointer>
 #include <QPushButton>
+#include <QThreadPool>
 #include <QTimer>
 
 namespace tagswap {
@@ -121,7 +124,19 @@ void frmMain::markInstalledSpray()
         return;
     const QString installed =
         installedSprayPath(SettingsStore::read(settings::HLDir), cmbMod->currentText());
-    flbFiles->setInstalled(sameSprays(flbFiles->directory(), flbFiles->names(), installed));
+    const QString folder = flbFiles->directory();
+    const QStringList names = flbFiles->names();
+    const int round = ++m_markRound;
+    const QPointer<frmMain> window(this);
+    // Many sprays share a size, so this may read thousands of files: off the
+    // window's thread, and only the latest round's answer is shown.
+    QThreadPool::globalInstance()->start([window, round, folder, names, installed] {
+        QSet<QString> same = sameSprays(folder, names, installed);
+        QMetaObject::invokeMethod(qApp, [window, round, same = std::move(same)] {
+            if (window && window->m_markRound == round)
+                window->flbFiles->setInstalled(same);
+        });
+    });
 }
 
 QWidget *frmMain::messageOwner()

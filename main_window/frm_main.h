@@ -57,6 +57,8 @@ private:
     const CommandLine m_commandLine;
     SprayListActions *m_sprayActions;
     bool m_shownOnce = false;
+    // Counts the comparisons started, so that only the latest one marks the list.
+    int m_markRound = 0;
 };
 
 } // namespace tagswap

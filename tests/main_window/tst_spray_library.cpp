@@ -31,6 +31,7 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QThreadPool>
 #include <QUrl>
 #include <QtEndian>
 
@@ -646,10 +647,16 @@ void SprayLibraryTest::checkMark()
 
     const auto window = openWindow();
 
-    QTRY_COMPARE(QStringList(window->flbFiles->installed().values()).size(), marked.size());
-    QStringList shown = window->flbFiles->installed().values();
-    shown.sort();
-    QCOMPARE(shown, marked);
+    const auto shown = [&] {
+        QStringList names = window->flbFiles->installed().values();
+        names.sort();
+        return names;
+    };
+    QTRY_COMPARE(shown(), marked);
+    // The files are compared apart from the window; no later answer changes it.
+    QThreadPool::globalInstance()->waitForDone();
+    QCoreApplication::sendPostedEvents();
+    QCOMPARE(shown(), marked);
     for (const QString &name : window->flbFiles->names()) {
         const QModelIndex row = window->flbFiles->indexOf(name);
         QCOMPARE(row.data(SprayListModel::InstalledRole).toBool(), marked.contains(name));
@@ -662,24 +669,29 @@ void SprayLibraryTest::checkMarkFollowsChangeAndMod()
     QVERIFY(tryWriteFile(u"b.wad"_s, spray(64, 64, 2)));
     QVERIFY(tryWriteFile(inGame(u"tfc/tempdecal.wad"_s), spray(64, 64, 2)));
     const auto window = openWindow();
-    const auto marked = [&] { return QStringList(window->flbFiles->installed().values()); };
+    // Waits for the comparisons under way and takes their answers.
+    const auto marked = [&] {
+        QThreadPool::globalInstance()->waitForDone();
+        QCoreApplication::sendPostedEvents();
+        return QStringList(window->flbFiles->installed().values());
+    };
     QTRY_COMPARE(window->cmbMod->currentText(), u"valve"_s);
-    QCOMPARE(marked(), QStringList());
+    QTRY_COMPARE(marked(), QStringList());
 
     QVERIFY(window->flbFiles->select(u"a.wad"_s));
     QTest::mouseClick(window->cmdChange, Qt::LeftButton);
-    QCOMPARE(marked(), QStringList{u"a.wad"_s});
+    QTRY_COMPARE(marked(), QStringList{u"a.wad"_s});
 
     window->cmbMod->setCurrentIndex(1);
-    QCOMPARE(marked(), QStringList{u"b.wad"_s});
+    QTRY_COMPARE(marked(), QStringList{u"b.wad"_s});
 
     // Changed behind Tagswap's back: Refresh looks again.
     QVERIFY(tryWriteFile(inGame(u"tfc/tempdecal.wad"_s), spray(64, 64, 1)));
     QTest::mouseClick(window->cmdRefresh, Qt::LeftButton);
-    QCOMPARE(marked(), QStringList{u"a.wad"_s});
+    QTRY_COMPARE(marked(), QStringList{u"a.wad"_s});
 
     window->cmbMod->setCurrentIndex(0);
-    QCOMPARE(marked(), QStringList{u"a.wad"_s});
+    QTRY_COMPARE(marked(), QStringList{u"a.wad"_s});
     QVERIFY(m_platform.messages.isEmpty());
 }
 
