@@ -493,24 +493,28 @@ void SprayLibraryTest::droppedImageGoesToSprayMakerOnceConnected()
 
 void SprayLibraryTest::contextMenu_data()
 {
-    QTest::addColumn<QString>("under");
+    QTest::addColumn<QString>("how"); // "mouse on <name>", "mouse below", "Shift+F10", "Menu key"
+    QTest::addColumn<QString>("chosen");
     QTest::addColumn<QStringList>("entries");
 
     const QStringList folders{u"Open the spray folder"_s, u"Open the folder of replaced sprays"_s};
-    QTest::newRow("on a row") << u"b.wad"_s
-                              << QStringList{u"Preview"_s, u"Rename..."_s, u"Move to Trash"_s,
-                                             u"Make a spray from an image... (off)"_s}
-                                     + folders;
-    QTest::newRow("below the rows")
-        << QString()
+    const QStringList onRow = QStringList{u"Preview"_s, u"Rename..."_s, u"Move to Trash"_s,
+                                          u"Make a spray from an image... (off)"_s}
+                              + folders;
+    QTest::newRow("right click on a row") << u"mouse on b.wad"_s << u"b.wad"_s << onRow;
+    QTest::newRow("right click below the rows")
+        << u"mouse below"_s << QString()
         << QStringList{u"Preview (off)"_s, u"Rename... (off)"_s, u"Move to Trash (off)"_s,
                        u"Make a spray from an image... (off)"_s}
                + folders;
+    QTest::newRow("Shift+F10") << u"Shift+F10"_s << u"a.wad"_s << onRow;
+    QTest::newRow("Menu key") << u"Menu key"_s << u"a.wad"_s << onRow;
 }
 
 void SprayLibraryTest::contextMenu()
 {
-    QFETCH(QString, under);
+    QFETCH(QString, how);
+    QFETCH(QString, chosen);
     QFETCH(QStringList, entries);
     QVERIFY(tryWriteFile(u"a.wad"_s, spray(64, 64)));
     QVERIFY(tryWriteFile(u"b.wad"_s, spray(64, 64)));
@@ -519,15 +523,21 @@ void SprayLibraryTest::contextMenu()
     QVERIFY(list->select(u"a.wad"_s));
     QSignalSpy requested(list, &FileListBox::contextMenuRequested);
 
-    const QPoint at = under.isEmpty() ? QPoint(5, list->viewport()->height() - 3)
-                                      : list->visualRect(list->indexOf(under)).center();
-    QContextMenuEvent event(QContextMenuEvent::Mouse, at, list->viewport()->mapToGlobal(at));
-    QApplication::sendEvent(list->viewport(), &event);
+    if (how == u"Shift+F10") {
+        QTest::keyClick(list, Qt::Key_F10, Qt::ShiftModifier);
+    } else if (how == u"Menu key") {
+        QContextMenuEvent event(QContextMenuEvent::Keyboard, QPoint(), QPoint());
+        QApplication::sendEvent(list, &event);
+    } else {
+        const QString under = how.mid(QStringLiteral("mouse on ").size());
+        const QPoint at = how == u"mouse below" ? QPoint(5, list->viewport()->height() - 3)
+                                                : list->visualRect(list->indexOf(under)).center();
+        QContextMenuEvent event(QContextMenuEvent::Mouse, at, list->viewport()->mapToGlobal(at));
+        QApplication::sendEvent(list->viewport(), &event);
+    }
 
     QCOMPARE(requested.size(), 1);
-    QCOMPARE(list->fileName(), under);
-    std::unique_ptr<QMenu> menu(window->sprayActions()->makeContextMenu(window.get()));
-    QCOMPARE(menuEntries(menu.get()), entries);
+    QCOMPARE(list->fileName(), chosen);
     auto *shown = qobject_cast<QMenu *>(QApplication::activePopupWidget());
     QVERIFY(shown);
     QCOMPARE(menuEntries(shown), entries);
