@@ -138,7 +138,8 @@ void FileListBox::selectRowNear(int row)
 void FileListBox::contextMenuEvent(QContextMenuEvent *event)
 {
     if (event->reason() == QContextMenuEvent::Mouse) {
-        const QModelIndex under = indexAt(viewport()->mapFrom(this, event->pos()));
+        // A click reaches the list through its viewport, in the viewport's coordinates.
+        const QModelIndex under = indexAt(event->pos());
         if (under.isValid())
             setCurrentIndex(under);
         else
