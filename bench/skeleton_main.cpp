@@ -15,14 +15,27 @@
 #include <QStringListModel>
 #include <QWidget>
 
+// tagswap_skeleton [--mod NAME]... [--] [SPRAY NAME]...
+// The mods and names are shown as the product would show what it reads from
+// mods.txt and the folder, so both windows draw the same texts.
 int main(int argc, char *argv[])
 {
-    // Names given on the command line are listed as if found on disk: showing
-    // any item at all costs the toolkit text layout before the window maps,
-    // and this separates that cost from the cost of finding the files.
     QStringList names;
-    for (int i = 1; i < argc; ++i)
-        names.append(QString::fromLocal8Bit(argv[i]));
+    QStringList mods;
+    bool options = true;
+    for (int i = 1; i < argc; ++i) {
+        const QString argument = QString::fromLocal8Bit(argv[i]);
+        if (options && argument == u"--") {
+            options = false;
+        } else if (options && argument == u"--mod" && i + 1 < argc) {
+            mods.append(QString::fromLocal8Bit(argv[++i]));
+        } else {
+            names.append(argument);
+        }
+    }
+    // What the product shows when it has no mod list to read.
+    if (mods.isEmpty())
+        mods.append(QStringLiteral("valve"));
     // Same as the product: Qt sees no arguments.
     int qtArgc = 1;
     QApplication app(qtArgc, argv);
@@ -39,9 +52,7 @@ int main(int argc, char *argv[])
     flbFiles->setModel(&model);
     QComboBox *cmbMod = tagswap::buildMainWindow(&window, flbFiles).cmbMod;
 
-    // What the product shows when it has no mod list to read, so the box is
-    // drawn with text without reading one.
-    cmbMod->addItem(QStringLiteral("valve"));
+    cmbMod->addItems(mods);
     cmbMod->setCurrentIndex(0);
 
     window.show();

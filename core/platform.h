@@ -11,6 +11,9 @@ namespace tagswap {
 // The icon of a message box; the values are the ones the message styles always had.
 enum class MsgBoxStyle { Critical = 16, Exclamation = 48, Information = 64 };
 
+// The player's answer to a question.
+enum class Answer { No, Yes };
+
 // A program to start and leave running on its own.
 struct ProgramLaunch {
     QString program;          // a path, or a bare name looked up on the search path
@@ -26,6 +29,11 @@ public:
     // Modal, one OK button; returns when the player has dismissed it.
     virtual void messageBox(QWidget *owner, const QString &text, MsgBoxStyle style,
                             const QString &title) = 0;
+    // Modal, warning icon, Yes and No with No the default (Escape and the close
+    // box answer No too); returns the answer.
+    virtual Answer question(QWidget *owner, const QString &text, const QString &title) = 0;
+    // Shows a folder in the desktop's file manager. False when none could be asked to.
+    virtual bool openFolder(const QString &path) = 0;
     // Starts the program without waiting for it. False and the reason when
     // it could not be started at all.
     virtual bool startProgram(const ProgramLaunch &launch, QString *error) = 0;

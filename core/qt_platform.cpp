@@ -1,7 +1,9 @@
 #include "qt_platform.h"
 
 #include <QCoreApplication>
+#include <QDesktopServices>
 #include <QMessageBox>
+#include <QUrl>
 
 #ifdef Q_OS_WIN
 // shellapi.h needs windows.h before it.
@@ -15,6 +17,14 @@
 namespace tagswap {
 
 namespace {
+// The texts keep Windows line ends; a label wants plain ones.
+QString withPlainLineEnds(const QString &text)
+{
+    QString shown = text;
+    shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    return shown;
+}
+
 QMessageBox::Icon iconFor(MsgBoxStyle style)
 {
     switch (style) {
@@ -32,12 +42,24 @@ QMessageBox::Icon iconFor(MsgBoxStyle style)
 void QtPlatform::messageBox(QWidget *owner, const QString &text, MsgBoxStyle style,
                             const QString &title)
 {
-    // The texts keep Windows line ends; a label wants plain ones.
-    QString shown = text;
-    shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-    QMessageBox box(iconFor(style), title, shown, QMessageBox::Ok, owner);
+    QMessageBox box(iconFor(style), title, withPlainLineEnds(text), QMessageBox::Ok, owner);
     box.setTextFormat(Qt::PlainText);
     box.exec();
+}
+
+Answer QtPlatform::question(QWidget *owner, const QString &text, const QString &title)
+{
+    QMessageBox box(QMessageBox::Warning, title, withPlainLineEnds(text),
+                    QMessageBox::Yes | QMessageBox::No, owner);
+    box.setTextFormat(Qt::PlainText);
+    box.setDefaultButton(QMessageBox::No);
+    box.setEscapeButton(QMessageBox::No);
+    return box.exec() == QMessageBox::Yes ? Answer::Yes : Answer::No;
+}
+
+bool QtPlatform::openFolder(const QString &path)
+{
+    return QDesktopServices::openUrl(QUrl::fromLocalFile(path));
 }
 
 #ifdef Q_OS_WIN

@@ -251,6 +251,30 @@ std::optional<Decal> decode(const QByteArray &bytes, QString *error)
     return d;
 }
 
+QList<Decal> decodeLevels(const QByteArray &bytes, QString *error)
+{
+    const std::optional<Decal> full = decode(bytes, error);
+    if (!full)
+        return {};
+    // decode() has checked that the directory, the texture and its four levels lie
+    // inside the file, one after the other.
+    const char *const file = bytes.constData();
+    const qint64 position = get32Signed(file + get32Signed(file + 8));
+    const char *const texture = file + position;
+    QList<Decal> levels{*full};
+    for (int level = 1; level < 4; ++level) {
+        Decal smaller = *full;
+        smaller.width = std::max(1, full->width >> level);
+        smaller.height = std::max(1, full->height >> level);
+        const qint64 count = (qint64(full->width) * full->height) >> (2 * level);
+        smaller.pixels =
+            QByteArray(texture + get32(texture + 24 + qsizetype(4) * level), qsizetype(count));
+        smaller.pixels.resize(qsizetype(smaller.width) * smaller.height, char(0));
+        levels.append(smaller);
+    }
+    return levels;
+}
+
 QString gameRefusal(const QByteArray &bytes)
 {
     QString error;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QList>
 #include <QRgb>
 #include <QSize>
 #include <QString>
@@ -48,6 +49,10 @@ QByteArray encode(const Decal &decal, QString *error = nullptr);
 // Accepts exactly what the game would load (any entry type or name); rejects
 // anything larger than 1 MiB.
 std::optional<Decal> decode(const QByteArray &bytes, QString *error = nullptr);
+
+// The picture at full size and the file's three smaller copies (half, quarter and
+// eighth size), each with the file's palette; empty when decode() refuses the bytes.
+QList<Decal> decodeLevels(const QByteArray &bytes, QString *error = nullptr);
 
 // The engine takes a player's custom decal file only within these sizes (in bytes).
 inline constexpr qint64 kGameMinFileSize = 1024;

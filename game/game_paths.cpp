@@ -29,6 +29,14 @@ QString sprayDestination(const QString &gameDirectory, const QString &mod)
     return sprayDestination(gameDirectory, mod, SprayFile::PlDecal);
 }
 
+QString installedSprayPath(const QString &gameDirectory, const QString &mod)
+{
+    if (gameDirectory.isEmpty() || mod.isEmpty())
+        return {};
+    const QString steam = sprayDestination(gameDirectory, mod, SprayFile::TempDecal);
+    return isExistingFile(steam) ? steam : sprayDestination(gameDirectory, mod, SprayFile::PlDecal);
+}
+
 QString gameExecutable(const QString &gameDirectory)
 {
     return inGameDirectory(gameDirectory, u"hl.exe");

@@ -17,6 +17,9 @@ QString sprayDestination(const QString &gameDirectory, const QString &mod);
 QString sprayDestination(const QString &gameDirectory, const QString &mod, SprayFile file);
 // "pldecal" or "tempdecal"
 QString sprayFileStem(SprayFile file);
+// The spray a mod shows now: its tempdecal.wad, which the Steam release reads,
+// else its pldecal.wad. Empty when the game directory or the mod is not known.
+QString installedSprayPath(const QString &gameDirectory, const QString &mod);
 // <game directory>/hl.exe
 QString gameExecutable(const QString &gameDirectory);
 // <game directory>/hl_linux, the native Linux game (also what a Steam Deck runs).

@@ -2,7 +2,12 @@
 
 #include "folder_listing.h"
 
+#include <QContextMenuEvent>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QFileInfo>
+#include <QMimeData>
+#include <QUrl>
 
 #include <algorithm>
 #include <numeric>
@@ -78,16 +83,118 @@ void sortNaturally(QStringList &names)
     names = std::move(sorted);
 }
 
+QStringList localFiles(const QMimeData *data)
+{
+    QStringList paths;
+    if (!data || !data->hasUrls())
+        return paths;
+    for (const QUrl &url : data->urls()) {
+        if (url.isLocalFile())
+            paths.append(url.toLocalFile());
+    }
+    return paths;
+}
+
 } // namespace
 
 FileListBox::FileListBox(const QString &directory, const QString &suffix, QWidget *parent)
-    : QListView(parent), m_directory(directory), m_suffix(suffix)
+    : QListView(parent), m_directory(directory), m_suffix(suffix), m_names(directory)
 {
     setSelectionMode(QAbstractItemView::SingleSelection);
-    setEditTriggers(QAbstractItemView::NoEditTriggers);
+    // Only F2 (and the Rename entry, through edit()) starts editing a name.
+    setEditTriggers(QAbstractItemView::EditKeyPressed);
     setUniformItemSizes(true);
+    setAcceptDrops(true);
+    setDropIndicatorShown(false);
     m_names.setStringList(matchingNames());
     setModel(&m_names);
+    setItemDelegate(new SprayItemDelegate(this));
+    // Queued: the rename reads the folder again, which must not happen while the
+    // editor that asked for it is still being closed.
+    connect(&m_names, &SprayListModel::renameRequested, this, &FileListBox::renameRequested,
+            Qt::QueuedConnection);
+}
+
+bool FileListBox::select(const QString &name)
+{
+    const QModelIndex found = indexOf(name);
+    if (!found.isValid())
+        return false;
+    setCurrentIndex(found);
+    scrollTo(found);
+    return true;
+}
+
+void FileListBox::selectRowNear(int row)
+{
+    const int count = m_names.rowCount();
+    if (count == 0)
+        return;
+    const QModelIndex near = m_names.index(std::clamp(row, 0, count - 1));
+    setCurrentIndex(near);
+    scrollTo(near);
+}
+
+void FileListBox::contextMenuEvent(QContextMenuEvent *event)
+{
+    if (event->reason() == QContextMenuEvent::Mouse) {
+        // A click reaches the list through its viewport, in the viewport's coordinates.
+        const QModelIndex under = indexAt(event->pos());
+        if (under.isValid())
+            setCurrentIndex(under);
+        else
+            clearSelection();
+        emit contextMenuRequested(event->globalPos());
+        return;
+    }
+    // From the keyboard: at the chosen row, or the top of the list.
+    const QModelIndex current = currentIndex();
+    const QPoint at = current.isValid() && !fileName().isEmpty() ? visualRect(current).bottomLeft()
+                                                                 : QPoint(0, 0);
+    emit contextMenuRequested(viewport()->mapToGlobal(at));
+}
+
+void FileListBox::keyPressEvent(QKeyEvent *event)
+{
+    // Shift+F10 is the other keyboard way to a context menu; Qt maps only the Menu key.
+    if (event->key() == Qt::Key_F10 && event->modifiers() == Qt::ShiftModifier) {
+        QContextMenuEvent menu(QContextMenuEvent::Keyboard, QPoint(), QPoint(), event->modifiers());
+        contextMenuEvent(&menu);
+        return;
+    }
+    if (event->key() == Qt::Key_Delete && event->modifiers() == Qt::NoModifier
+        && state() != EditingState) {
+        emit trashRequested();
+        return;
+    }
+    QListView::keyPressEvent(event);
+}
+
+void FileListBox::dragEnterEvent(QDragEnterEvent *event)
+{
+    if (localFiles(event->mimeData()).isEmpty())
+        event->ignore();
+    else
+        event->acceptProposedAction();
+}
+
+void FileListBox::dragMoveEvent(QDragMoveEvent *event)
+{
+    if (localFiles(event->mimeData()).isEmpty())
+        event->ignore();
+    else
+        event->acceptProposedAction();
+}
+
+void FileListBox::dropEvent(QDropEvent *event)
+{
+    const QStringList paths = localFiles(event->mimeData());
+    if (paths.isEmpty()) {
+        event->ignore();
+        return;
+    }
+    event->acceptProposedAction();
+    emit filesDropped(paths);
 }
 
 QString FileListBox::fileName() const
@@ -106,6 +213,7 @@ bool FileListBox::refresh()
 {
     const QString kept = fileName();
     const QFileInfo folder(m_directory);
+    m_names.forgetDetails();
     if (!folder.isDir() || !folder.isReadable()) {
         m_names.setStringList({});
         return false;

@@ -4,18 +4,25 @@
 #include "frm_settings.h"
 #include "game_launch.h"
 #include "game_paths.h"
+#include "installed_spray.h"
 #include "line_reader.h"
 #include "platform.h"
 #include "replaced_sprays.h"
 #include "settings_store.h"
 #include "spray_install.h"
+#include "spray_details.h"
+#include "spray_list_actions.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDateTime>
 #include <QDir>
 #include <QKeyEvent>
+#include <QPointer>
 #include <QPushButton>
+#include <QThreadPool>
+#include <QTimer>
 
 namespace tagswap {
 
@@ -83,6 +90,7 @@ frmMain::frmMain(Platform &platform, CommandLine commandLine, QWidget *parent)
     // The spray list reads the working directory now, as the window is made.
     flbFiles = new FileListBox(QDir::currentPath(), QStringLiteral(".wad"), this);
     static_cast<MainWindowControls &>(*this) = buildMainWindow(this, flbFiles);
+    m_sprayActions = new SprayListActions(m_platform, flbFiles, this);
     connectControls();
 }
 
@@ -94,6 +102,44 @@ void frmMain::connectControls()
     connect(cmdAbout, &QPushButton::clicked, this, &frmMain::cmdAbout_Click);
     connect(cmdRefresh, &QPushButton::clicked, this, &frmMain::cmdRefresh_Click);
     connect(cmdSettings, &QPushButton::clicked, this, &frmMain::cmdSettings_Click);
+    // After the procedures above, which may have changed what is installed or listed.
+    for (QPushButton *button : {cmdChange, cmdRefresh, cmdSettings})
+        connect(button, &QPushButton::clicked, this, &frmMain::markInstalledSpray);
+    connect(cmbMod, &QComboBox::currentTextChanged, this, &frmMain::markInstalledSpray);
+    connect(m_sprayActions, &SprayListActions::sprayFolderChanged, this,
+            &frmMain::markInstalledSpray);
+}
+
+void frmMain::showEvent(QShowEvent *event)
+{
+    QWidget::showEvent(event);
+    if (m_shownOnce)
+        return;
+    m_shownOnce = true;
+    // Comparing files waits until the window is up.
+    QTimer::singleShot(0, this, &frmMain::markInstalledSpray);
+}
+
+void frmMain::markInstalledSpray()
+{
+    // Before the first show this would only delay the window.
+    if (!m_shownOnce)
+        return;
+    const QString installed =
+        installedSprayPath(SettingsStore::read(settings::HLDir), cmbMod->currentText());
+    const QString folder = flbFiles->directory();
+    const QStringList names = flbFiles->names();
+    const int round = ++m_markRound;
+    const QPointer<frmMain> window(this);
+    // Many sprays share a size, so this may read thousands of files: off the
+    // window's thread, and only the latest round's answer is shown.
+    QThreadPool::globalInstance()->start([window, round, folder, names, installed] {
+        QSet<QString> same = sameSprays(folder, names, installed);
+        QMetaObject::invokeMethod(qApp, [window, round, same = std::move(same)] {
+            if (window && window->m_markRound == round)
+                window->flbFiles->setInstalled(same);
+        });
+    });
 }
 
 QWidget *frmMain::messageOwner()
@@ -137,8 +183,11 @@ void frmMain::cmdChange_Click()
         return;
     }
     // A bare name: the working directory, which is the folder the list shows.
+    const QString source = flbFiles->fileName();
+    if (!confirmInstall(source))
+        return;
     const SprayInstallResult result = installSpray({
-        flbFiles->fileName(),
+        source,
         SettingsStore::read(settings::HLDir),
         cmbMod->currentText(),
         flbFiles->directory(),
@@ -150,6 +199,18 @@ void frmMain::cmdChange_Click()
     else if (!result.warning.isEmpty())
         m_platform.messageBox(this, result.warning, MsgBoxStyle::Exclamation,
                               QStringLiteral("Tagswap"));
+}
+
+// A file the game would refuse is installed only when the player insists. One
+// that cannot be read at all is left to the copy, which says why.
+bool frmMain::confirmInstall(const QString &source)
+{
+    const SprayDetails details = readSprayDetails(source);
+    if (!details.readable || details.refusal.isEmpty())
+        return true;
+    const QString text = tr("%1 is not a spray the game can show: %2 Install it anyway?")
+                             .arg(source, details.refusal);
+    return m_platform.question(this, text, QStringLiteral("Tagswap")) == Answer::Yes;
 }
 
 void frmMain::cmdExit_Click()

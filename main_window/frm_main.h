@@ -9,6 +9,7 @@ namespace tagswap {
 
 class FileListBox;
 class Platform;
+class SprayListActions;
 
 // The main window: the spray list, the mod list and the six buttons.
 // Control and procedure names follow the window's design so that each
@@ -24,9 +25,14 @@ public:
 
     // The spray list; the buttons and the mod list come from MainWindowControls.
     FileListBox *flbFiles;
+    // The spray list's context menu, renaming, trash and drops. The spray maker
+    // connects to its makeSprayRequested().
+    SprayListActions *sprayActions() const { return m_sprayActions; }
 
 public slots:
     void cmdChange_Click();
+    // Puts the check mark on the rows that hold the chosen mod's spray.
+    void markInstalledSpray();
     void cmdExit_Click();
     void cmdHelp_Click();
     void cmdAbout_Click();
@@ -35,6 +41,7 @@ public slots:
 
 protected:
     void closeEvent(QCloseEvent *event) override;
+    void showEvent(QShowEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
 
 private:
@@ -44,9 +51,14 @@ private:
     void Form_Unload();
     void startGame();
     QWidget *messageOwner();
+    bool confirmInstall(const QString &source);
 
     Platform &m_platform;
     const CommandLine m_commandLine;
+    SprayListActions *m_sprayActions;
+    bool m_shownOnce = false;
+    // Counts the comparisons started, so that only the latest one marks the list.
+    int m_markRound = 0;
 };
 
 } // namespace tagswap

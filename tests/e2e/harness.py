@@ -336,6 +336,24 @@ class App:
         self.wait_gone(title)
         return text
 
+    def answer(self, title, caption):
+        """Presses a button of a question box and waits for it to go; returns its text."""
+        text, box = self.message(title)
+        self.session.click(find(box, "push button", caption))
+
+        def asked():
+            return any(w.get_name() == title and find_all(w, "push button", caption)
+                       for w in self.windows())
+        # Another box of the same title may follow at once (a failed copy).
+        wait_until(lambda: not asked(), f"the {caption!r} of {title!r} to be taken")
+        return text
+
+    def install_anyway(self, spray):
+        """Answers Yes when Change asks about a file the game would refuse."""
+        text = self.answer("Tagswap", "Yes")
+        if not text.startswith(f"{spray} is not a spray the game can show: "):
+            raise AssertionError(f"not the question about {spray}: {text!r}")
+
     def main_window(self):
         return self.window("Tagswap Beta")[0]
 

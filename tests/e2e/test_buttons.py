@@ -51,6 +51,7 @@ class Buttons(SessionTestCase):
 
         app.select_spray("charlie.wad")
         app.press(app.main_window(), "Change")
+        app.install_anyway("charlie.wad")
         target = game / "valve" / "pldecal.wad"
         wait_until(lambda: target.exists() and target.read_bytes() == added,
                    "the newly listed spray to be installed")

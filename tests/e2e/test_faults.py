@@ -132,6 +132,8 @@ class FaultTestCase(SessionTestCase):
         """A Change into valve that has to work."""
         app.select_spray(spray)
         self.press(app, "Change")
+        # The test files are no pictures, so Change asks first.
+        app.install_anyway(spray)
         wait_until(lambda: self.target.exists() and self.target.read_bytes() == wanted,
                    f"valve/pldecal.wad to hold {spray}")
         self.assertEqual([w.get_name() for w in app.windows()], ["Tagswap Beta"])
@@ -164,6 +166,7 @@ class ChangeFails(FaultTestCase):
         app = self.start()
         app.select_spray("huge.wad")
         self.press(app, "Change")
+        app.install_anyway("huge.wad")
         self.expect_copy_failure(app, "huge.wad")
         self.assertEqual(snapshot(self.mod), before)
 
@@ -182,6 +185,7 @@ class ChangeFails(FaultTestCase):
         self.limit_file_size(app, 100000)
         app.select_spray("huge.wad")
         self.press(app, "Change")
+        app.install_anyway("huge.wad")
         self.expect_copy_failure(app, "huge.wad")
         self.assertEqual(snapshot(self.game), before)
 
@@ -198,6 +202,7 @@ class ChangeFails(FaultTestCase):
         self.limit_file_size(app, 100000)
         app.select_spray("huge.wad")
         self.press(app, "Change")
+        app.install_anyway("huge.wad")
         self.assertEqual(self.expect_copy_failure(app, "huge.wad"), "File too large")
 
     def test_read_only_mod_folder(self):
@@ -209,6 +214,7 @@ class ChangeFails(FaultTestCase):
         app = self.start()
         app.select_spray("new.wad")
         self.press(app, "Change")
+        app.install_anyway("new.wad")
         self.expect_copy_failure(app, "new.wad")
         self.assertEqual(snapshot(self.game), before)
 
@@ -225,6 +231,7 @@ class ChangeFails(FaultTestCase):
         app = self.start()
         app.select_spray("new.wad")
         self.press(app, "Change")
+        app.install_anyway("new.wad")
         self.assertIn("is not writable", self.expect_copy_failure(app, "new.wad"))
         self.assertEqual(snapshot(self.game), before)
 
@@ -315,7 +322,11 @@ class LargeCopy(FaultTestCase):
         Returns how much of the copy being written then was done, or None
         when it was already over."""
         app.select_spray("big.wad")
-        x, y, width, height = screen_extents(control(app.main_window(), "push button", "Change"))
+        self.press(app, "Change")
+        # Far too large to be a spray, so Change asks first; Yes starts the copy.
+        text, box = app.message("Tagswap")
+        self.assertTrue(text.startswith("big.wad is not a spray the game can show: "), text)
+        x, y, width, height = screen_extents(control(box, "push button", "Yes"))
         pid = app.proc.pid
         start = self.written(pid)
         # Not waiting for the click to be done: the copy runs meanwhile.
@@ -508,6 +519,7 @@ class SettingsFail(FaultTestCase):
 
         app.select_spray("mine.wad")
         self.press(app, "Change")
+        app.install_anyway("mine.wad")
         target = game / "valve" / "pldecal.wad"
         wait_until(lambda: target.exists() and target.read_bytes() == wanted,
                    "the spray in the stored game folder")

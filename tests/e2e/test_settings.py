@@ -55,6 +55,7 @@ class SettingsDialog(SessionTestCase):
 
         app.select_spray("mine.wad")
         app.press(app.main_window(), "Change")
+        app.install_anyway("mine.wad")
         target = game / "valve" / "pldecal.wad"
         wait_until(lambda: target.exists() and target.read_bytes() == wanted,
                    "the spray in the chosen game folder")

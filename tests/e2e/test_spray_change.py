@@ -21,6 +21,8 @@ class Change(SessionTestCase):
         app.select_spray("bravo.wad")
         app.choose_mod("tfc")
         app.press(app.main_window(), "Change")
+        # These test files are no pictures, so Change asks first.
+        app.install_anyway("bravo.wad")
         wait_until(lambda: old.read_bytes() == wanted, "tfc/pldecal.wad to hold bravo.wad")
         self.assertFalse((self.game / "valve" / "pldecal.wad").exists())
         # A successful copy says nothing and leaves the choices as they were.
@@ -31,6 +33,7 @@ class Change(SessionTestCase):
         app.select_spray("alpha.wad")
         app.choose_mod("valve")
         app.press(app.main_window(), "Change")
+        app.install_anyway("alpha.wad")
         valve = self.game / "valve" / "pldecal.wad"
         wait_until(lambda: valve.exists() and valve.read_bytes()
                    == (self.sandbox.work / "alpha.wad").read_bytes(),
@@ -43,6 +46,7 @@ class Change(SessionTestCase):
         app.select_spray("only.wad")
         self.session.focus(self.session.visible_windows("Tagswap Beta")[0])
         self.session.key("Return")
+        app.install_anyway("only.wad")
         target = self.game / "valve" / "pldecal.wad"
         wait_until(lambda: target.exists() and target.read_bytes() == wanted,
                    "valve/pldecal.wad after Enter")
@@ -64,6 +68,7 @@ class Change(SessionTestCase):
         app = self.start()
         app.select_spray("alpha.wad")
         app.press(app.main_window(), "Change")
+        app.install_anyway("alpha.wad")
         text, box = app.message("Tagswap")
         self.assertIn(str(self.game / "cstrike" / "pldecal.wad"), text)
         self.assertFalse((self.game / "cstrike").exists())
@@ -72,6 +77,7 @@ class Change(SessionTestCase):
 
         app.choose_mod("tfc")
         app.press(app.main_window(), "Change")
+        app.install_anyway("alpha.wad")
         target = self.game / "tfc" / "pldecal.wad"
         wait_until(lambda: target.exists() and target.read_bytes() == wanted,
                    "tfc/pldecal.wad after the failed copy")

@@ -4,14 +4,15 @@
 
 #include <QList>
 #include <QPointer>
+#include <QStringList>
 #include <QWidget>
 
 #include <functional>
 
 namespace tagswap::testing {
 
-// Stands in for the desktop: remembers every message box, program start and
-// end of the program instead of showing or doing them.
+// Stands in for the desktop: remembers every message box, question, opened
+// folder, program start and end of the program instead of showing or doing them.
 class RecordingPlatform final : public Platform {
 public:
     struct Message {
@@ -29,6 +30,25 @@ public:
             onMessage(messages.last());
     }
 
+    struct Question {
+        QPointer<QWidget> owner;
+        QString text;
+        QString title;
+    };
+
+    // Answered from answers in turn, then with defaultAnswer.
+    Answer question(QWidget *owner, const QString &text, const QString &title) override
+    {
+        questions.append({owner, text, title});
+        return answers.isEmpty() ? defaultAnswer : answers.takeFirst();
+    }
+
+    bool openFolder(const QString &path) override
+    {
+        openedFolders.append(path);
+        return openFolderSucceeds;
+    }
+
     bool startProgram(const ProgramLaunch &launch, QString *error) override
     {
         starts.append(launch);
@@ -41,6 +61,12 @@ public:
 
     QList<Message> messages;
     QList<ProgramLaunch> starts;
+    QList<Question> questions;
+    QList<Answer> answers;
+    // Yes, so that a case about something else goes on as the player usually would.
+    Answer defaultAnswer = Answer::Yes;
+    QStringList openedFolders;
+    bool openFolderSucceeds = true;
     int endCount = 0;
     bool startSucceeds = true;
     QString startError = QStringLiteral("No such file or directory");

@@ -1,0 +1,58 @@
+#pragma once
+
+#include <QObject>
+#include <QPoint>
+#include <QStringList>
+
+class QMenu;
+class QWidget;
+
+namespace tagswap {
+
+class FileListBox;
+class Platform;
+
+// What the spray list offers beyond choosing: its context menu, a preview
+// window, renaming, moving to the trash, opening folders and adding sprays by
+// dropping files. Messages and questions go through the platform, owned by
+// window.
+class SprayListActions : public QObject {
+    Q_OBJECT
+public:
+    SprayListActions(Platform &platform, FileListBox *list, QWidget *window);
+
+    // The context menu for the selected row (or none); the caller shows it.
+    QMenu *makeContextMenu(QWidget *parent);
+    // Whether anyone takes makeSprayRequested() yet.
+    bool canMakeSprays() const;
+
+public slots:
+    void showContextMenu(const QPoint &globalPos);
+    void preview();
+    void startRename();
+    void rename(const QString &name, const QString &newName);
+    void moveToTrash();
+    void openSprayFolder();
+    void openReplacedFolder();
+    void addFiles(const QStringList &paths);
+    void makeSprayFromImage();
+
+signals:
+    // A picture to turn into a spray; the spray maker window takes it once it exists.
+    void makeSprayRequested(const QString &imagePath);
+    // The list was read again after a change of its files.
+    void sprayFolderChanged();
+
+private:
+    QString selectedPath() const;
+    void report(const QString &text);
+    bool openFolder(const QString &path);
+    bool addSpray(const QString &source, QString *added, QStringList *problems);
+    void refreshAndSelect(const QString &name);
+
+    Platform &m_platform;
+    FileListBox *m_list;
+    QWidget *m_window;
+};
+
+} // namespace tagswap
