@@ -9,15 +9,17 @@
 #include "platform.h"
 #include "replaced_sprays.h"
 #include "settings_store.h"
-#include "spray_install.h"
 #include "spray_details.h"
+#include "spray_install.h"
 #include "spray_list_actions.h"
+#include "spray_maker_window.h"
 
 #include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDateTime>
 #include <QDir>
+#include <QFileInfo>
 #include <QKeyEvent>
 #include <QPointer>
 #include <QPushButton>
@@ -108,6 +110,19 @@ void frmMain::connectControls()
     connect(cmbMod, &QComboBox::currentTextChanged, this, &frmMain::markInstalledSpray);
     connect(m_sprayActions, &SprayListActions::sprayFolderChanged, this,
             &frmMain::markInstalledSpray);
+    connect(m_sprayActions, &SprayListActions::makeSprayRequested, this, &frmMain::openSprayMaker);
+}
+
+void frmMain::openSprayMaker(const QString &imagePath)
+{
+    // Not modal: the list and Change stay usable while a spray is being made.
+    auto *maker = new SprayMakerWindow(m_platform, flbFiles->directory(), imagePath, this);
+    maker->setAttribute(Qt::WA_DeleteOnClose);
+    maker->setWindowFlag(Qt::Window);
+    connect(maker, &SprayMakerWindow::saved, this, [this](const QString &path) {
+        m_sprayActions->refreshAndSelect(QFileInfo(path).fileName());
+    });
+    maker->show();
 }
 
 void frmMain::showEvent(QShowEvent *event)

@@ -38,6 +38,8 @@ public slots:
     void cmdAbout_Click();
     void cmdRefresh_Click();
     void cmdSettings_Click();
+    // The "Make Spray" window, with this image (or none yet).
+    void openSprayMaker(const QString &imagePath);
 
 protected:
     void closeEvent(QCloseEvent *event) override;

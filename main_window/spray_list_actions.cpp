@@ -3,8 +3,8 @@
 #include "file_list_box.h"
 #include "file_replace.h"
 #include "installed_spray.h"
-#include "replaced_sprays.h"
 #include "platform.h"
+#include "replaced_sprays.h"
 #include "spray_preview.h"
 
 #include <QDir>

@@ -36,6 +36,8 @@ public slots:
     void openReplacedFolder();
     void addFiles(const QStringList &paths);
     void makeSprayFromImage();
+    // Reads the folder again and chooses name, as after a spray was added.
+    void refreshAndSelect(const QString &name);
 
 signals:
     // A picture to turn into a spray; the spray maker window takes it once it exists.
@@ -48,7 +50,6 @@ private:
     void report(const QString &text);
     bool openFolder(const QString &path);
     bool addSpray(const QString &source, QString *added, QStringList *problems);
-    void refreshAndSelect(const QString &name);
 
     Platform &m_platform;
     FileListBox *m_list;

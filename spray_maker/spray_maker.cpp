@@ -114,7 +114,10 @@ QByteArray sprayFileBytes(const decal::Decal &decal, QString *error)
 bool writeWhole(const QString &path, const QByteArray &bytes, QString *error)
 {
     QSaveFile file(path);
-    if (file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() && file.commit())
+    // Unbuffered: Qt 6.4's buffered QSaveFile reports a commit as done when its
+    // final flush found the disk full, and leaves an empty file.
+    if (file.open(QIODevice::WriteOnly | QIODevice::Unbuffered) && file.write(bytes) == bytes.size()
+        && file.commit())
         return true;
     fail(error,
          tr("%1 could not be written: %2").arg(QFileInfo(path).fileName(), file.errorString()));

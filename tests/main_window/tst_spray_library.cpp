@@ -8,19 +8,21 @@
 #include "forms.h"
 #include "frm_main.h"
 #include "installed_spray.h"
-#include "replaced_sprays.h"
 #include "recording_platform.h"
+#include "replaced_sprays.h"
 #include "scratch_folder.h"
 #include "scratch_settings.h"
 #include "settings_store.h"
 #include "spray_list_actions.h"
 #include "spray_list_model.h"
+#include "spray_maker_window.h"
 #include "spray_preview.h"
 #include "test_files.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
+#include <QDialogButtonBox>
 #include <QDir>
 #include <QFileInfo>
 #include <QImage>
@@ -45,6 +47,7 @@ using tagswap::frmMain;
 using tagswap::SettingsStore;
 using tagswap::SprayListActions;
 using tagswap::SprayListModel;
+using tagswap::SprayMakerWindow;
 using tagswap::testing::openForm;
 using tagswap::testing::readFile;
 using tagswap::testing::RecordingPlatform;
@@ -57,7 +60,7 @@ namespace {
 
 // A spray of the given size whose pixels depend on seed; one-colour when ink is
 // not the pure blue that marks a colour spray.
-QByteArray spray(int width, int height, int seed = 0, QRgb ink = decal::kTransparentKey)
+QByteArray sprayFile(int width, int height, int seed = 0, QRgb ink = decal::kTransparentKey)
 {
     decal::Decal d;
     d.width = width;
@@ -138,7 +141,7 @@ private slots:
     void moveToTrash();
     void drop_data();
     void drop();
-    void droppedImageGoesToSprayMakerOnceConnected();
+    void droppedImageBecomesASpray();
     void contextMenu_data();
     void contextMenu();
     void openFolders();
@@ -204,20 +207,20 @@ void SprayLibraryTest::toolTip_data()
     QTest::addColumn<bool>("picture");
     QTest::addColumn<QString>("text");
 
-    const QByteArray small = spray(64, 64);
+    const QByteArray small = sprayFile(64, 64);
     QTest::newRow("colour spray") << small << true << u"64 × 64, colour, 6,296 bytes"_s;
-    QTest::newRow("one-colour spray")
-        << spray(96, 128, 0, qRgb(200, 0, 0)) << true << u"96 × 128, one-colour, 17,176 bytes"_s;
+    QTest::newRow("one-colour spray") << sprayFile(96, 128, 0, qRgb(200, 0, 0)) << true
+                                      << u"96 × 128, one-colour, 17,176 bytes"_s;
     QTest::newRow("largest the game takes")
-        << spray(112, 128) << true << u"112 × 128, colour, 19,896 bytes"_s;
+        << sprayFile(112, 128) << true << u"112 × 128, colour, 19,896 bytes"_s;
     QTest::newRow("not a spray") << QByteArray("just some text, not a picture") << false
                                  << u"The game would refuse it: This is not a WAD3 file."_s;
     QTest::newRow("too large for the game")
-        << spray(128, 128) << false
+        << sprayFile(128, 128) << false
         << u"The game would refuse it: At 22,616 bytes it is too large for the game's "
            "20,480-byte limit."_s;
     QTest::newRow("a side over 256")
-        << withWidth(spray(16, 16), 512) << false
+        << withWidth(sprayFile(16, 16), 512) << false
         << u"The game would refuse it: The game does not load a 512x16 picture."_s;
     QTest::newRow("truncated") << small.left(4000) << false
                                << u"The game would refuse it: The directory is not at the end "
@@ -246,10 +249,10 @@ void SprayLibraryTest::toolTip()
 
 void SprayLibraryTest::toolTipFollowsChangedFile()
 {
-    QVERIFY(tryWriteFile(u"s.wad"_s, spray(64, 64)));
+    QVERIFY(tryWriteFile(u"s.wad"_s, sprayFile(64, 64)));
     const auto window = openWindow();
     QVERIFY(toolTipOf(window->flbFiles, u"s.wad"_s).contains(u"64 × 64"_s));
-    QVERIFY(tryWriteFile(u"s.wad"_s, spray(32, 48)));
+    QVERIFY(tryWriteFile(u"s.wad"_s, sprayFile(32, 48)));
     QVERIFY(toolTipOf(window->flbFiles, u"s.wad"_s).contains(u"32 × 48"_s));
 }
 
@@ -260,8 +263,9 @@ void SprayLibraryTest::questionOnChange_data()
     QTest::addColumn<QString>("question");
     QTest::addColumn<bool>("installed");
 
-    const QByteArray large = spray(128, 128);
-    QTest::newRow("valid spray, no question") << spray(64, 64) << Answer::No << QString() << true;
+    const QByteArray large = sprayFile(128, 128);
+    QTest::newRow("valid spray, no question")
+        << sprayFile(64, 64) << Answer::No << QString() << true;
     QTest::newRow("too large, yes")
         << large << Answer::Yes
         << u"big.wad is not a spray the game can show: At 22,616 bytes it is too large for the "
@@ -336,9 +340,9 @@ void SprayLibraryTest::rename()
     QFETCH(QStringList, listed);
     QFETCH(QString, selected);
     QFETCH(QString, message);
-    const QByteArray alpha = spray(64, 64, 1);
+    const QByteArray alpha = sprayFile(64, 64, 1);
     QVERIFY(tryWriteFile(u"alpha.wad"_s, alpha));
-    QVERIFY(tryWriteFile(u"bravo.wad"_s, spray(64, 64, 2)));
+    QVERIFY(tryWriteFile(u"bravo.wad"_s, sprayFile(64, 64, 2)));
     const auto window = openWindow();
     FileListBox *list = window->flbFiles;
     QVERIFY(list->select(u"alpha.wad"_s));
@@ -427,10 +431,9 @@ void SprayLibraryTest::drop_data()
     QTest::newRow("not a spray file")
         << QStringList{u"notes.txt"_s} << QList<Answer>{} << QStringList{u"kept.wad"_s} << QString()
         << 0 << u"notes.txt is not a spray file (*.wad)."_s;
-    QTest::newRow("a picture, before the spray maker")
+    QTest::newRow("a picture goes to the spray maker")
         << QStringList{u"photo.png"_s, u"new1.wad"_s} << QList<Answer>{}
-        << QStringList{u"kept.wad"_s, u"new1.wad"_s} << u"new1.wad"_s << 0
-        << u"photo.png is a picture; Tagswap cannot make a spray from it yet."_s;
+        << QStringList{u"kept.wad"_s, u"new1.wad"_s} << u"new1.wad"_s << 0 << QString();
 }
 
 void SprayLibraryTest::drop()
@@ -475,21 +478,29 @@ void SprayLibraryTest::drop()
         QVERIFY(QFileInfo::exists(path));
 }
 
-void SprayLibraryTest::droppedImageGoesToSprayMakerOnceConnected()
+void SprayLibraryTest::droppedImageBecomesASpray()
 {
     QTemporaryDir source;
     const QString image = source.filePath(u"photo.png"_s);
-    QVERIFY(QImage(8, 8, QImage::Format_RGB32).save(image));
+    QImage picture(300, 200, QImage::Format_ARGB32);
+    picture.fill(qRgba(200, 40, 40, 255));
+    QVERIFY(picture.save(image));
     const auto window = openWindow();
-    QSignalSpy maker(window->sprayActions(), &SprayListActions::makeSprayRequested);
 
     dropOn(window->flbFiles, {image});
     QCoreApplication::sendPostedEvents();
+    SprayMakerWindow *maker = window->findChild<SprayMakerWindow *>();
+    QVERIFY(maker && maker->isVisible());
+    QCOMPARE(maker->imagePath(), image);
+    QVERIFY(QTest::qWaitFor([&] { return maker->isPreviewCurrent(); }, 20000));
+    auto *buttons = maker->findChild<QDialogButtonBox *>();
+    QTRY_VERIFY(buttons->button(QDialogButtonBox::Save)->isEnabled());
+    buttons->button(QDialogButtonBox::Save)->click();
 
-    QCOMPARE(maker.size(), 1);
-    QCOMPARE(maker.first().first().toString(), image);
+    QCOMPARE(window->flbFiles->names(), QStringList{u"photo.wad"_s});
+    QCOMPARE(window->flbFiles->fileName(), u"photo.wad"_s);
+    QCOMPARE(decal::gameRefusal(readFile(u"photo.wad"_s)), QString());
     QVERIFY(m_platform.messages.isEmpty());
-    QCOMPARE(window->flbFiles->names(), QStringList());
 }
 
 void SprayLibraryTest::contextMenu_data()
@@ -500,13 +511,13 @@ void SprayLibraryTest::contextMenu_data()
 
     const QStringList folders{u"Open the spray folder"_s, u"Open the folder of replaced sprays"_s};
     const QStringList onRow = QStringList{u"Preview"_s, u"Rename..."_s, u"Move to Trash"_s,
-                                          u"Make a spray from an image... (off)"_s}
+                                          u"Make a spray from an image..."_s}
                               + folders;
     QTest::newRow("right click on a row") << u"mouse on b.wad"_s << u"b.wad"_s << onRow;
     QTest::newRow("right click below the rows")
         << u"mouse below"_s << QString()
         << QStringList{u"Preview (off)"_s, u"Rename... (off)"_s, u"Move to Trash (off)"_s,
-                       u"Make a spray from an image... (off)"_s}
+                       u"Make a spray from an image..."_s}
                + folders;
     QTest::newRow("Shift+F10") << u"Shift+F10"_s << u"a.wad"_s << onRow;
     QTest::newRow("Menu key") << u"Menu key"_s << u"a.wad"_s << onRow;
@@ -517,8 +528,8 @@ void SprayLibraryTest::contextMenu()
     QFETCH(QString, how);
     QFETCH(QString, chosen);
     QFETCH(QStringList, entries);
-    QVERIFY(tryWriteFile(u"a.wad"_s, spray(64, 64)));
-    QVERIFY(tryWriteFile(u"b.wad"_s, spray(64, 64)));
+    QVERIFY(tryWriteFile(u"a.wad"_s, sprayFile(64, 64)));
+    QVERIFY(tryWriteFile(u"b.wad"_s, sprayFile(64, 64)));
     const auto window = openWindow();
     FileListBox *list = window->flbFiles;
     QVERIFY(list->select(u"a.wad"_s));
@@ -564,7 +575,7 @@ void SprayLibraryTest::openFolders()
 
 void SprayLibraryTest::previewShowsScalesAndMipLevels()
 {
-    QVERIFY(tryWriteFile(u"s.wad"_s, spray(64, 32)));
+    QVERIFY(tryWriteFile(u"s.wad"_s, sprayFile(64, 32)));
     const auto window = openWindow();
     QVERIFY(window->flbFiles->select(u"s.wad"_s));
     std::unique_ptr<QMenu> menu(window->sprayActions()->makeContextMenu(window.get()));
@@ -605,7 +616,7 @@ void SprayLibraryTest::mipLevels()
 {
     QFETCH(int, level);
     QFETCH(QSize, size);
-    QByteArray bytes = spray(64, 32);
+    QByteArray bytes = sprayFile(64, 32);
     // Marks each level's first pixel in the file itself.
     const int offsets[] = {0, 64 * 32, 64 * 32 + 32 * 16, 64 * 32 + 32 * 16 + 16 * 8};
     for (int i = 0; i < 4; ++i)
@@ -645,11 +656,11 @@ void SprayLibraryTest::checkMark()
     QFETCH(QString, pldecal);
     QFETCH(QString, tempdecal);
     QFETCH(QStringList, marked);
-    const QMap<QString, QByteArray> files{{u"a.wad"_s, spray(64, 64, 1)},
-                                          {u"same as a.wad"_s, spray(64, 64, 1)},
-                                          {u"b.wad"_s, spray(64, 64, 2)},
-                                          {u"c.wad"_s, spray(64, 64, 3)},
-                                          {u"d.bin"_s, spray(64, 64, 4)}};
+    const QMap<QString, QByteArray> files{{u"a.wad"_s, sprayFile(64, 64, 1)},
+                                          {u"same as a.wad"_s, sprayFile(64, 64, 1)},
+                                          {u"b.wad"_s, sprayFile(64, 64, 2)},
+                                          {u"c.wad"_s, sprayFile(64, 64, 3)},
+                                          {u"d.bin"_s, sprayFile(64, 64, 4)}};
     for (auto it = files.cbegin(); it != files.cend(); ++it)
         QVERIFY(tryWriteFile(it.key(), it.value()));
     if (!pldecal.isEmpty())
@@ -677,9 +688,9 @@ void SprayLibraryTest::checkMark()
 
 void SprayLibraryTest::checkMarkFollowsChangeAndMod()
 {
-    QVERIFY(tryWriteFile(u"a.wad"_s, spray(64, 64, 1)));
-    QVERIFY(tryWriteFile(u"b.wad"_s, spray(64, 64, 2)));
-    QVERIFY(tryWriteFile(inGame(u"tfc/tempdecal.wad"_s), spray(64, 64, 2)));
+    QVERIFY(tryWriteFile(u"a.wad"_s, sprayFile(64, 64, 1)));
+    QVERIFY(tryWriteFile(u"b.wad"_s, sprayFile(64, 64, 2)));
+    QVERIFY(tryWriteFile(inGame(u"tfc/tempdecal.wad"_s), sprayFile(64, 64, 2)));
     const auto window = openWindow();
     // Waits for the comparisons under way and takes their answers.
     const auto marked = [&] {
@@ -698,7 +709,7 @@ void SprayLibraryTest::checkMarkFollowsChangeAndMod()
     QTRY_COMPARE(marked(), QStringList{u"b.wad"_s});
 
     // Changed behind Tagswap's back: Refresh looks again.
-    QVERIFY(tryWriteFile(inGame(u"tfc/tempdecal.wad"_s), spray(64, 64, 1)));
+    QVERIFY(tryWriteFile(inGame(u"tfc/tempdecal.wad"_s), sprayFile(64, 64, 1)));
     QTest::mouseClick(window->cmdRefresh, Qt::LeftButton);
     QTRY_COMPARE(marked(), QStringList{u"a.wad"_s});
 
