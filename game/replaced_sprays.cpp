@@ -50,8 +50,10 @@ QString asFileNamePart(const QString &mod)
 
 QString replacedSprayFolder()
 {
-    return QDir(QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation))
-        .filePath(QStringLiteral("replaced"));
+    // Named outright rather than after the running program, so that
+    // tagswap-spray keeps sprays where Tagswap does.
+    return QDir(QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation))
+        .filePath(QStringLiteral("Tagswap/replaced"));
 }
 
 bool hasCopyIn(const QByteArray &bytes, const QStringList &folders)

@@ -1,17 +1,20 @@
 #include "spray_commands.h"
 
 #include "game_view.h"
+#include "replaced_sprays.h"
+#include "spray_install.h"
 #include "spray_maker.h"
 
+#include <QBuffer>
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QDateTime>
 #include <QFile>
 #include <QFileInfo>
 #include <QImage>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QSaveFile>
 
 #include <cstdio>
 #include <functional>
@@ -40,12 +43,18 @@ int usage(const QString &message)
     return kSprayUsage;
 }
 
+// One line, whatever a file name or a library message holds.
+QString oneLine(const QString &message)
+{
+    QString line = message;
+    line.replace(QStringLiteral("\r\n"), QStringLiteral(" "));
+    line.replace(QLatin1Char('\n'), QLatin1Char(' ')).replace(QLatin1Char('\r'), QLatin1Char(' '));
+    return line;
+}
+
 int failure(const QString &message)
 {
-    // One line, whatever a file name or a library message holds.
-    QString line = message;
-    line.replace(QLatin1Char('\n'), QLatin1Char(' ')).replace(QLatin1Char('\r'), QLatin1Char(' '));
-    printTo(stderr, tr("tagswap-spray: %1").arg(line));
+    printTo(stderr, tr("tagswap-spray: %1").arg(oneLine(message)));
     return kSprayFailed;
 }
 
@@ -330,9 +339,56 @@ int preview(const QStringList &arguments)
     const QImage shown = decal::renderAsGame(*spray, view);
     const QImage scaled =
         shown.scaled(shown.size() * *factor, Qt::IgnoreAspectRatio, Qt::FastTransformation);
-    QSaveFile file(out);
-    if (!file.open(QIODevice::WriteOnly) || !scaled.save(&file, "PNG") || !file.commit())
-        return failure(tr("%1 could not be written: %2").arg(out, file.errorString()));
+    QByteArray png;
+    QBuffer buffer(&png);
+    if (!buffer.open(QIODevice::WriteOnly) || !scaled.save(&buffer, "PNG")
+        || !spray::writeWhole(out, png, &error))
+        return failure(error.isEmpty() ? tr("%1 could not be written.").arg(out) : error);
+    return kSprayOk;
+}
+
+// --- install ---
+
+int install(const QStringList &arguments)
+{
+    QCommandLineParser parser;
+    nameCommand(parser, QStringLiteral("install"),
+                tr("Installs a spray for a mod as Tagswap's Change does: as tempdecal.wad "
+                   "(made read-only) and pldecal.wad, keeping the sprays it replaces in "
+                   "Tagswap's folder of replaced sprays."));
+    parser.addPositionalArgument(QStringLiteral("FILE"), tr("A spray file (.wad)."));
+    const QCommandLineOption game(QStringLiteral("game"), tr("The Half-Life folder."), tr("DIR"));
+    const QCommandLineOption mod(QStringLiteral("mod"), tr("The mod's folder name, e.g. valve."),
+                                 tr("MOD"));
+    const QCommandLineOption force(QStringLiteral("force"),
+                                   tr("Install a file the game would refuse."));
+    parser.addOptions({game, mod, force});
+    if (const auto answered = parseOrAnswer(parser, arguments))
+        return *answered;
+    if (operands(parser).size() != 1 || !parser.isSet(game) || !parser.isSet(mod))
+        return usage(tr("install takes one FILE, --game DIR and --mod MOD."));
+
+    const QString path = operands(parser).constFirst();
+    QString error;
+    const auto bytes = readSprayFile(path, &error);
+    if (!bytes)
+        return failure(QStringLiteral("%1: %2").arg(path, error));
+    if (const QString refusal = decal::gameRefusal(*bytes);
+        !refusal.isEmpty() && !parser.isSet(force))
+        return failure(tr("%1 is not a spray the game can show: %2 --force installs it anyway.")
+                           .arg(path, refusal));
+    const tagswap::SprayInstallResult result = tagswap::installSpray({
+        path,
+        parser.value(game),
+        parser.value(mod),
+        QFileInfo(path).absolutePath(),
+        tagswap::replacedSprayFolder(),
+        QDateTime::currentDateTime(),
+    });
+    if (!result.installed)
+        return failure(result.error);
+    if (!result.warning.isEmpty())
+        printTo(stderr, tr("tagswap-spray: %1").arg(oneLine(result.warning)));
     return kSprayOk;
 }
 
@@ -346,10 +402,11 @@ int sprayCommand(const QStringList &arguments)
            "Commands:\n"
            "  make IMAGE      make a spray the game accepts from an image\n"
            "  info FILE...    size, kind and bytes of sprays, and whether the game takes them\n"
-           "  preview FILE    draw a spray as the game shows it\n\n"
+           "  preview FILE    draw a spray as the game shows it\n"
+           "  install FILE    install a spray for a mod, as Tagswap's Change does\n\n"
            "tagswap-spray COMMAND --help tells more. Exit status: 0 done, 1 failed, 2 wrong "
            "usage."));
-    parser.addPositionalArgument(QStringLiteral("COMMAND"), tr("make, info or preview"));
+    parser.addPositionalArgument(QStringLiteral("COMMAND"), tr("make, info, preview or install"));
     parser.setOptionsAfterPositionalArgumentsMode(QCommandLineParser::ParseAsPositionalArguments);
     const QCommandLineOption version = parser.addVersionOption();
     // Everything after the command is the command's own, --help included.
@@ -363,11 +420,11 @@ int sprayCommand(const QStringList &arguments)
     if (parser.positionalArguments().isEmpty())
         return usage(tr("a COMMAND is needed."));
 
-    // The game-side install command joins this table once it exists.
     const std::pair<QString, std::function<int(const QStringList &)>> commands[] = {
         {QStringLiteral("make"), make},
         {QStringLiteral("info"), info},
         {QStringLiteral("preview"), preview},
+        {QStringLiteral("install"), install},
     };
     const QStringList words = parser.positionalArguments();
     const QString &name = words.constFirst();

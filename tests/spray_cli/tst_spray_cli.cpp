@@ -61,6 +61,10 @@ class TestSprayCli : public QObject {
     {
         QProcess process;
         process.setWorkingDirectory(m_dir->path());
+        // Sprays that install replaces are kept under the data home: this test's own.
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("XDG_DATA_HOME"), path(QStringLiteral("data")));
+        process.setProcessEnvironment(environment);
         process.start(QStringLiteral(TAGSWAP_SPRAY_PROGRAM), arguments);
         process.waitForFinished(60000);
         return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
@@ -78,6 +82,7 @@ private slots:
         QVERIFY(writeFile(path(QStringLiteral("good.wad")), goodSpray()));
         QVERIFY(writeFile(path(QStringLiteral("cut.wad")), goodSpray().left(3000)));
         QVERIFY(writeFile(path(QStringLiteral("taken.wad")), "keep me"));
+        QVERIFY(QDir(m_dir->path()).mkpath(QStringLiteral("game/valve")));
     }
     void cleanup()
     {
@@ -171,6 +176,17 @@ private slots:
             {QStringLiteral("preview"), QStringLiteral("cut.wad"), QStringLiteral("-o"),
              QStringLiteral("p.png")},
             1);
+        const auto install = [](const char *file, const char *mod) {
+            return QStringList{QStringLiteral("install"), QString::fromLatin1(file),
+                               QStringLiteral("--game"),  QStringLiteral("game"),
+                               QStringLiteral("--mod"),   QString::fromLatin1(mod)};
+        };
+        row("install", install("good.wad", "valve"), 0, QStringLiteral("game/valve/tempdecal.wad"));
+        row("install a file the game refuses", install("cut.wad", "valve"), 1);
+        row("install it anyway", install("cut.wad", "valve") << QStringLiteral("--force"), 0);
+        row("install into a missing mod", install("good.wad", "cstrike"), 1);
+        row("install a missing file", install("absent.wad", "valve"), 1);
+        row("install without a mod", install("good.wad", "valve").mid(0, 4), 2);
         row("preview over a file",
             {QStringLiteral("preview"), QStringLiteral("good.wad"), QStringLiteral("-o"),
              QStringLiteral("taken.wad")},
@@ -195,6 +211,25 @@ private slots:
             QCOMPARE(decal::gameRefusal(readAll(path(written))), QString());
         if (written.endsWith(QLatin1String(".png")))
             QVERIFY(!QImage(path(written)).isNull());
+    }
+
+    // The same installation as Change: both files, the guard, the replaced spray kept.
+    void installLikeChange()
+    {
+        const QString valve = path(QStringLiteral("game/valve/"));
+        QVERIFY(writeFile(valve + QStringLiteral("tempdecal.wad"), "the game's own"));
+        const Run r =
+            run({QStringLiteral("install"), QStringLiteral("good.wad"), QStringLiteral("--game"),
+                 path(QStringLiteral("game")), QStringLiteral("--mod"), QStringLiteral("valve")});
+        QCOMPARE(r.status, 0);
+        QCOMPARE(readAll(valve + QStringLiteral("pldecal.wad")), goodSpray());
+        QCOMPARE(readAll(valve + QStringLiteral("tempdecal.wad")), goodSpray());
+        QVERIFY(!(QFile::permissions(valve + QStringLiteral("tempdecal.wad"))
+                  & (QFile::WriteOwner | QFile::WriteGroup | QFile::WriteOther)));
+        const QDir kept(path(QStringLiteral("data/Tagswap/replaced")));
+        const QStringList names = kept.entryList(QDir::Files);
+        QCOMPARE(names.size(), 1);
+        QCOMPARE(readAll(kept.filePath(names.first())), QByteArray("the game's own"));
     }
 
     void version()
