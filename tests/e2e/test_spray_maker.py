@@ -1,0 +1,103 @@
+"""Making a spray as a player would: the spray list's context menu opens the
+Make Spray window, an image is chosen in the file dialog, Save writes the
+spray into the folder, and Change installs it for the game."""
+
+import struct
+import zlib
+
+import harness
+from harness import SessionTestCase, find, wait_until
+
+
+def png(width, height):
+    """A small picture with a transparent border, written without any library."""
+    rows = b""
+    for y in range(height):
+        rows += b"\0"
+        for x in range(width):
+            inside = 4 <= x < width - 4 and 4 <= y < height - 4
+            rows += bytes((255, x * 4 % 256, y * 4 % 256, 255 if inside else 0))
+
+    def chunk(kind, data):
+        return (struct.pack(">I", len(data)) + kind + data
+                + struct.pack(">I", zlib.crc32(kind + data) & 0xffffffff))
+    header = struct.pack(">IIBBBBB", width, height, 8, 6, 0, 0, 0)
+    return (b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", header) + chunk(b"IDAT", zlib.compress(rows))
+            + chunk(b"IEND", b""))
+
+
+class MakeSpray(SessionTestCase):
+    def popup_menu(self, open_menu):
+        """Runs open_menu and returns the popup menu it shows: Qt leaves popups out of
+        the application's children, so the menu is caught as it appears."""
+        from gi.repository import GLib
+        shown = []
+
+        def on_showing(event):
+            if event.detail1 and event.source.get_role_name() == "popup menu":
+                shown.append(event.source)
+        listener = harness.Atspi.EventListener.new(on_showing)
+        listener.register("object:state-changed:showing")
+        try:
+            open_menu()
+            context = GLib.MainContext.default()
+
+            def caught():
+                while context.iteration(False):
+                    pass
+                return shown[-1] if shown else None
+            return wait_until(caught, "the context menu")
+        finally:
+            listener.deregister("object:state-changed:showing")
+
+    def test_a_spray_made_in_the_window_is_installed_by_change(self):
+        game = self.sandbox.make_game()
+        self.sandbox.write_settings(BeenRun="True", HLDir=game)
+        pictures = self.sandbox.root / "pictures"
+        pictures.mkdir()
+        (pictures / "logo.png").write_bytes(png(90, 60))
+        app = self.start()
+        main, main_xid = app.window("Tagswap Beta")
+        list_node = find(main, "list")
+
+        def open_menu():
+            self.session.focus(main_xid)
+            self.session.click(list_node)
+            self.session.key("shift+F10")
+        menu = self.popup_menu(open_menu)
+        entry = find(menu, "menu item", "Make a spray from an image...")
+        entry.get_action_iface().do_action(0)
+
+        maker, maker_xid = app.window("Make Spray")
+        app.press(maker, "Image...")
+        _, dialog_xid = app.window("Choose an Image")
+        self.session.focus(dialog_xid)
+        self.session.type_text(str(pictures / "logo.png"))
+        self.session.key("Return")
+        app.wait_gone("Choose an Image")
+
+        def save_ready():
+            button = find(app.window("Make Spray")[0], "push button", "Save")
+            return button if button.get_state_set().contains(
+                harness.Atspi.StateType.ENABLED) else None
+        self.session.click(wait_until(save_ready, "Save to be ready", timeout=60))
+        spray = self.sandbox.work / "logo.wad"
+        wait_until(spray.exists, "logo.wad to be written")
+        wait_until(lambda: app.spray_names() == ["logo.wad"], "logo.wad in the list")
+        app.press(app.window("Make Spray")[0], "Close")
+        app.wait_gone("Make Spray")
+
+        # Saved and chosen: Change installs it, with no question, as a real spray.
+        app.press(app.main_window(), "Change")
+        for name in ("pldecal.wad", "tempdecal.wad"):
+            target = game / "valve" / name
+            wait_until(lambda: target.exists() and target.read_bytes() == spray.read_bytes(),
+                       f"valve/{name} to hold logo.wad")
+        self.assertEqual([w.get_name() for w in app.windows()], ["Tagswap Beta"])
+        data = spray.read_bytes()
+        self.assertEqual(data[:4], b"WAD3")
+        self.assertLessEqual(len(data), 20480)
+
+
+if __name__ == "__main__":
+    harness.main()
