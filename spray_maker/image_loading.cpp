@@ -15,6 +15,10 @@ namespace {
 
 // The largest image allowed is 100 megapixels of four bytes each.
 constexpr int kAllocationLimitMiB = 512;
+// Deflate and LZW pack at most about a thousand pixels into a byte of the file,
+// and only for a picture of one flat colour; photographs and drawings stay far below.
+constexpr qint64 kMaxPixelsPerFileByte = 1024;
+constexpr qint64 kAlwaysDecodedPixels = 1024 * 1024;
 // An SVG is drawn at no more than this on a side, whatever it asks for.
 constexpr int kMaxVectorSide = 4096;
 
@@ -118,13 +122,36 @@ std::optional<QSize> checkedSize(QImageReader &reader, const QString &path, QStr
         return QSize(); // not in the header; the decoder's allocation limit still holds
     if (size.isEmpty())
         return fail(error, tr("%1 is an empty image.").arg(fileName(path)));
-    if (qint64(size.width()) * size.height() > kMaxImagePixels)
+    const qint64 pixels = qint64(size.width()) * size.height();
+    if (pixels > kMaxImagePixels)
         return fail(error,
                     tr("%1 is %2x%3, larger than the 100 megapixels a spray can be made from.")
                         .arg(fileName(path))
                         .arg(size.width())
                         .arg(size.height()));
+    // A few bytes that claim a huge picture (a GIF's screen, a PNG's header) would have
+    // the decoder allocate all of it first. A JPEG is decoded at a fraction of its size.
+    const qint64 bytes = QFileInfo(path).size();
+    if (reader.format() != "jpeg"
+        && pixels > std::max(kAlwaysDecodedPixels, bytes * kMaxPixelsPerFileByte))
+        return fail(error, tr("%1 claims to be %2x%3, more than its %4 bytes can hold.")
+                               .arg(fileName(path))
+                               .arg(size.width())
+                               .arg(size.height())
+                               .arg(bytes));
     return size;
+}
+
+// Not every format tells its size before decoding (a GIF's screen is found on the
+// way), so the decoder's own allocation is held to what the file's bytes can hold.
+int allocationLimitMiB(QImageReader &reader, const QString &path)
+{
+    if (reader.format() == "jpeg")
+        return kAllocationLimitMiB;
+    const qint64 pixels =
+        std::max(kAlwaysDecodedPixels, QFileInfo(path).size() * kMaxPixelsPerFileByte);
+    const qint64 mib = (pixels * 4 + (1 << 20) - 1) >> 20; // four bytes a pixel at most
+    return int(std::min<qint64>(mib, kAllocationLimitMiB));
 }
 
 std::optional<ImageHeader> rasterHeader(const QString &path, QString *error)
@@ -188,10 +215,10 @@ std::optional<LoadedImage> loadRaster(const QString &path, int frame, QSize atLe
 {
     QImageReader reader(path);
     reader.setAutoTransform(true);
-    reader.setAllocationLimit(kAllocationLimitMiB);
     if (!reader.canRead())
         return fail(error, tr("%1 is not an image that can be read: %2")
                                .arg(fileName(path), reader.errorString()));
+    reader.setAllocationLimit(allocationLimitMiB(reader, path));
     const auto size = checkedSize(reader, path, error);
     if (!size)
         return std::nullopt;

@@ -17,6 +17,12 @@ namespace {
 
 const QString kData = QStringLiteral(TAGSWAP_SPRAY_TEST_DATA);
 
+QByteArray readAll(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
 QImage filled(QSize size, QRgb colour)
 {
     QImage image(size, QImage::Format_ARGB32);
@@ -385,6 +391,9 @@ private slots:
         QTest::newRow("truncated PNG") << "cut.png" << png.left(png.size() / 2) << 0;
         QTest::newRow("header only") << "head.png" << png.left(40) << 0;
         QTest::newRow("over 100 megapixels") << "huge.bmp" << bmpHeader(20000, 20000) << 0;
+        // Found by fuzzing: 164 bytes whose screen is 24825x2560.
+        QTest::newRow("GIF screen far larger than its bytes")
+            << "bomb.gif" << readAll(kData + QStringLiteral("/screen_bomb.gif")) << 0;
         QTest::newRow("negative frame") << "fine.png" << png << -1;
         QTest::newRow("missing frame") << "fine.png" << png << 1;
         QTest::newRow("broken drawing") << "bad.svg" << QByteArray("<svg><rect") << 0;
