@@ -27,7 +27,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 
     tagswap::librariesListedIn(text);
     const QString folder = tagswap::gameFolderNamedIn(text);
-    check(!folder.contains(u'/') && !folder.contains(u'\\') && folder != u".."
-          && folder != u".");
+    check(!folder.contains(u'/') && !folder.contains(u'\\') && folder != u".." && folder != u".");
     return 0;
 }

@@ -48,7 +48,7 @@ LaunchEnvironment LaunchEnvironment::ofThisSystem()
 ProgramLaunch gameLaunch(const QString &gameDirectory, const CommandLine &arguments,
                          const LaunchEnvironment &environment)
 {
-    const ProgramLaunch asBefore{gameExecutable(gameDirectory), arguments, gameDirectory};
+    ProgramLaunch asBefore{gameExecutable(gameDirectory), arguments, gameDirectory};
 #ifdef Q_OS_WIN
     Q_UNUSED(environment);
     return asBefore;

@@ -163,7 +163,7 @@ QString findSteamHalfLife(const QStringList &roots)
         for (const QString &library : steamLibraries(root)) {
             if (!insertNew(seenLibraries, identity(library)))
                 continue;
-            const QString game = QDir::toNativeSeparators(halfLifeInLibrary(library));
+            QString game = QDir::toNativeSeparators(halfLifeInLibrary(library));
             if (!game.isEmpty() && holdsGameProgram(game))
                 return game;
         }

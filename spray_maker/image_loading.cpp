@@ -18,7 +18,7 @@ constexpr int kAllocationLimitMiB = 512;
 // Deflate and LZW pack at most about a thousand pixels into a byte of the file,
 // and only for a picture of one flat colour; photographs and drawings stay far below.
 constexpr qint64 kMaxPixelsPerFileByte = 1024;
-constexpr qint64 kAlwaysDecodedPixels = 1024 * 1024;
+constexpr qint64 kAlwaysDecodedPixels = qint64(1024) * 1024;
 // An SVG is drawn at no more than this on a side, whatever it asks for.
 constexpr int kMaxVectorSide = 4096;
 

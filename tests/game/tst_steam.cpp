@@ -119,7 +119,7 @@ void TestSteam::parseKeyValues()
 QString TestSteam::makeLibrary(const QString &path, const QByteArray &manifest,
                                const QString &gameFolder, const QString &program)
 {
-    const QString library = m_home->filePath(path);
+    QString library = m_home->filePath(path);
     QDir().mkpath(library + u"/steamapps"_s);
     if (!manifest.isEmpty()) {
         if (!tryWriteFile(library + u"/steamapps/appmanifest_70.acf"_s, manifest))

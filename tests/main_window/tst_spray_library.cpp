@@ -45,7 +45,6 @@ using tagswap::Answer;
 using tagswap::FileListBox;
 using tagswap::frmMain;
 using tagswap::SettingsStore;
-using tagswap::SprayListActions;
 using tagswap::SprayListModel;
 using tagswap::SprayMakerWindow;
 using tagswap::testing::openForm;
