@@ -16,7 +16,6 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMessageBox>
 #include <QMimeData>
 #include <QPushButton>
 #include <QSlider>
@@ -328,11 +327,10 @@ void SprayMakerWindow::showOutcome()
 
 bool SprayMakerWindow::confirmReplace(const QString &path)
 {
-    return QMessageBox::question(
-               this, tr("Make Spray"),
-               tr("%1 already exists. Replace it?").arg(QFileInfo(path).fileName()),
-               QMessageBox::Yes | QMessageBox::No, QMessageBox::No)
-           == QMessageBox::Yes;
+    return m_platform.question(this,
+                               tr("%1 already exists. Replace it?").arg(QFileInfo(path).fileName()),
+                               tr("Make Spray"))
+           == Answer::Yes;
 }
 
 void SprayMakerWindow::save()
