@@ -119,6 +119,10 @@ class Session:
             run.mkdir(mode=0o700)
             self.env = {"PATH": os.environ.get("PATH", "/usr/bin:/bin"), "DISPLAY": f":{display}",
                         "HOME": str(self.root), "XDG_RUNTIME_DIR": str(run), "LANG": "C.UTF-8"}
+            # A sanitizer build's leak suppressions reach the program. (Not the tests'
+            # ASAN_OPTIONS: their strict string checks trip over libxkbcommon.)
+            if "LSAN_OPTIONS" in os.environ:
+                self.env["LSAN_OPTIONS"] = os.environ["LSAN_OPTIONS"]
             bus = self._spawn_reporting(
                 ["dbus-daemon", "--session", "--nofork", "--print-address={fd}"], "dbus-daemon",
                 env=self.env)
