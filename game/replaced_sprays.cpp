@@ -13,25 +13,9 @@ namespace tagswap {
 
 namespace {
 
-// Null when the file cannot be read or is larger than any spray.
-QByteArray readSmallFile(const QString &path)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    QByteArray bytes = file.read(kMaxKeptSprayBytes + 1);
-    return bytes.size() > kMaxKeptSprayBytes ? QByteArray() : bytes;
-}
-
 bool folderHasCopy(const QByteArray &bytes, const QString &folder)
 {
-    const QDir dir(folder);
-    for (const QString &name : filesWithSuffix(folder, u".wad")) {
-        const QString path = dir.filePath(name);
-        if (QFileInfo(path).size() == bytes.size() && readSmallFile(path) == bytes)
-            return true;
-    }
-    return false;
+    return !namesWithBytes(folder, filesWithSuffix(folder, u".wad"), bytes, 1).isEmpty();
 }
 
 // Mod texts come from mods.txt and may hold anything; the name must stay one
@@ -47,6 +31,25 @@ QString asFileNamePart(const QString &mod)
 }
 
 } // namespace
+
+QStringList namesWithBytes(const QString &folder, const QStringList &names, const QByteArray &bytes,
+                           qsizetype most)
+{
+    QStringList same;
+    const QDir dir(folder);
+    for (const QString &name : names) {
+        if (most >= 0 && same.size() >= most)
+            break;
+        const QString path = dir.filePath(name);
+        if (!QFileInfo(path).isFile() || QFileInfo(path).size() != bytes.size())
+            continue;
+        QFile file(path);
+        // One byte more than wanted shows a file that grew since its size was read.
+        if (file.open(QIODevice::ReadOnly) && file.read(bytes.size() + 1) == bytes)
+            same.append(name);
+    }
+    return same;
+}
 
 QString replacedSprayFolder()
 {

@@ -22,6 +22,12 @@ QString replacedSprayFolder();
 // compared first, so only files of the same size are read.
 bool hasCopyIn(const QByteArray &bytes, const QStringList &folders);
 
+// The names among names (files in folder) whose bytes are exactly bytes, at most
+// `most` of them (all when negative). Sizes are compared first, so only files of
+// the same size are read, and no more of them than bytes holds.
+QStringList namesWithBytes(const QString &folder, const QStringList &names, const QByteArray &bytes,
+                           qsizetype most = -1);
+
 // A name not yet taken in folder: <mod>-<pldecal|tempdecal>-<yyyyMMdd-HHmmss>.wad,
 // or with -2, -3... before .wad. A mod text that is no plain file name is made one.
 QString keptSprayName(const QString &folder, const QString &mod, SprayFile file,

@@ -1,5 +1,7 @@
 #include "installed_spray.h"
 
+#include "replaced_sprays.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -27,23 +29,11 @@ QSet<QString> sameSprays(const QString &folder, const QStringList &names,
     const QFileInfo installed(installedPath);
     if (installedPath.isEmpty() || !installed.isFile() || installed.size() > kCompareLimit)
         return {};
-    const qint64 size = installed.size();
-    QByteArray wanted;
-    QSet<QString> same;
-    const QDir dir(folder);
-    for (const QString &name : names) {
-        const QFileInfo candidate(dir.filePath(name));
-        if (!candidate.isFile() || candidate.size() != size)
-            continue;
-        if (wanted.isNull()) {
-            wanted = contents(installedPath);
-            if (wanted.size() != size)
-                return {};
-        }
-        if (contents(candidate.filePath()) == wanted)
-            same.insert(name);
-    }
-    return same;
+    const QByteArray wanted = contents(installedPath);
+    if (wanted.size() != installed.size())
+        return {};
+    const QStringList same = namesWithBytes(folder, names, wanted);
+    return QSet<QString>(same.cbegin(), same.cend());
 }
 
 } // namespace tagswap
