@@ -3,6 +3,8 @@
 #include <QFile>
 #include <QStringList>
 
+#include <algorithm>
+
 #ifdef Q_OS_WIN
 #include <windows.h>
 #endif
@@ -10,9 +12,6 @@
 namespace tagswap {
 
 #ifdef Q_OS_WIN
-namespace {
-// Skips the program's path the way the C runtime does: quoted up to the next
-// quote, otherwise up to the first blank; then the blanks after it.
 QString textAfterProgramPath(const QString &line)
 {
     qsizetype i = 0;
@@ -26,16 +25,49 @@ QString textAfterProgramPath(const QString &line)
         ++i;
     return line.mid(i);
 }
-} // namespace
 
 CommandLine CommandLine::ofThisProcess(int, char **)
 {
     return CommandLine{textAfterProgramPath(QString::fromWCharArray(GetCommandLineW()))};
 }
 
+QString quotedWindowsArgument(const QString &word)
+{
+    const auto special = [](QChar c) {
+        return c == u' ' || c == u'\t' || c == u'\n' || c == u'\v' || c == u'"';
+    };
+    if (!word.isEmpty() && std::none_of(word.begin(), word.end(), special))
+        return word;
+    QString quoted(u'"');
+    qsizetype backslashes = 0;
+    for (const QChar c : word) {
+        if (c == u'\\') {
+            ++backslashes;
+            continue;
+        }
+        // Backslashes count only before a quote: there each one is doubled,
+        // and one more escapes the quote itself.
+        quoted += QString(c == u'"' ? 2 * backslashes + 1 : backslashes, u'\\');
+        quoted += c;
+        backslashes = 0;
+    }
+    // The closing quote makes the trailing backslashes stand before a quote too.
+    return quoted + QString(2 * backslashes, u'\\') + u'"';
+}
+
 CommandLine CommandLine::fromWords(const QStringList &words)
 {
-    return CommandLine{words.join(u' ')};
+    QStringList quoted;
+    for (const QString &word : words)
+        quoted << quotedWindowsArgument(word);
+    return CommandLine{quoted.join(u' ')};
+}
+
+CommandLine CommandLine::followedBy(const CommandLine &more) const
+{
+    if (text.isEmpty() || more.text.isEmpty())
+        return CommandLine{text + more.text};
+    return CommandLine{text + u' ' + more.text};
 }
 #else
 CommandLine CommandLine::ofThisProcess(int argc, char **argv)
@@ -51,6 +83,13 @@ CommandLine CommandLine::fromWords(const QStringList &words)
     CommandLine line;
     for (const QString &word : words)
         line.arguments.append(QFile::encodeName(word));
+    return line;
+}
+
+CommandLine CommandLine::followedBy(const CommandLine &more) const
+{
+    CommandLine line = *this;
+    line.arguments.append(more.arguments);
     return line;
 }
 #endif

@@ -28,8 +28,24 @@ struct CommandLine {
 
     // Arguments of this process (argc/argv are used on POSIX only).
     static CommandLine ofThisProcess(int argc, char **argv);
-    // A command line of plain words, for programs we start ourselves.
+    // A command line of plain words, for programs we start ourselves; on
+    // Windows each word is quoted so that the C runtime's rules split the text
+    // back into the same words.
     static CommandLine fromWords(const QStringList &words);
+    // This line followed by the other's arguments, each kept as it is.
+    CommandLine followedBy(const CommandLine &more) const;
+
+    bool operator==(const CommandLine &) const = default;
 };
+
+#ifdef Q_OS_WIN
+// What follows the program's own path on a Windows command line, skipped the
+// way the C runtime skips it: quoted up to the next quote, otherwise up to the
+// first blank; then the blanks after it. The rest is kept exactly.
+QString textAfterProgramPath(const QString &commandLine);
+// The word as one argument of a Windows command line, by the rules that
+// CommandLineToArgvW and the C runtime split lines with.
+QString quotedWindowsArgument(const QString &word);
+#endif
 
 } // namespace tagswap

@@ -1,4 +1,4 @@
-#include "posix_spawner.h"
+#include "spawner.h"
 
 #include <QCoreApplication>
 #include <QFile>

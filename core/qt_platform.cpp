@@ -1,18 +1,11 @@
 #include "qt_platform.h"
 
+#include "spawner.h"
+
 #include <QCoreApplication>
 #include <QDesktopServices>
 #include <QMessageBox>
 #include <QUrl>
-
-#ifdef Q_OS_WIN
-// shellapi.h needs windows.h before it.
-#include <windows.h>
-
-#include <shellapi.h>
-#else
-#include "posix_spawner.h"
-#endif
 
 namespace tagswap {
 
@@ -62,29 +55,10 @@ bool QtPlatform::openFolder(const QString &path)
     return QDesktopServices::openUrl(QUrl::fromLocalFile(path));
 }
 
-#ifdef Q_OS_WIN
-bool QtPlatform::startProgram(const ProgramLaunch &launch, QString *error)
-{
-    // The wide-character call keeps every character of the arguments.
-    const auto file = reinterpret_cast<const wchar_t *>(launch.program.utf16());
-    const auto params = reinterpret_cast<const wchar_t *>(launch.arguments.text.utf16());
-    const auto dir = launch.workingDirectory.isEmpty()
-                         ? nullptr
-                         : reinterpret_cast<const wchar_t *>(launch.workingDirectory.utf16());
-    const auto result = reinterpret_cast<INT_PTR>(
-        ShellExecuteW(nullptr, nullptr, file, params, dir, SW_SHOWNORMAL));
-    if (result > 32)
-        return true;
-    if (error)
-        *error = QCoreApplication::translate("Platform", "Windows error %1.").arg(result);
-    return false;
-}
-#else
 bool QtPlatform::startProgram(const ProgramLaunch &launch, QString *error)
 {
     return spawnDetached(launch, error);
 }
-#endif
 
 void QtPlatform::endProgram()
 {

@@ -18,9 +18,7 @@ constexpr QStringView kFlatpakSteam = u"com.valvesoftware.Steam";
 CommandLine throughSteam(QStringList words, const CommandLine &arguments)
 {
     words << QStringLiteral("-applaunch") << kHalfLifeAppId.toString();
-    CommandLine line = CommandLine::fromWords(words);
-    line.arguments.append(arguments.arguments);
-    return line;
+    return CommandLine::fromWords(words).followedBy(arguments);
 }
 
 bool liesInFlatpakSteam(const QString &gameDirectory, const QString &home)

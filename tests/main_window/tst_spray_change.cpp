@@ -197,7 +197,7 @@ void SprayChangeTest::changeWithoutSelectionOnlyWarns()
 {
     QVERIFY(SettingsStore::save(settings::HLDir, m_game->path()));
     const auto window = openWindow();
-    QDir(m_settings.folder()).removeRecursively();
+    m_settings.clearStore();
     const QStringList gameBefore = snapshot(m_game->path());
     const QStringList workBefore = snapshot(m_work->path());
 
@@ -209,7 +209,7 @@ void SprayChangeTest::changeWithoutSelectionOnlyWarns()
     QCOMPARE(warning.title, u"Tagswap"_s);
     QCOMPARE(warning.style, MsgBoxStyle::Exclamation);
     QCOMPARE(warning.owner.data(), static_cast<QWidget *>(window.get()));
-    QVERIFY(!QFileInfo::exists(m_settings.folder()));
+    QVERIFY(!m_settings.storeExists());
     QCOMPARE(snapshot(m_game->path()), gameBefore);
     QCOMPARE(snapshot(m_work->path()), workBefore);
 }
@@ -394,7 +394,7 @@ void SprayChangeTest::exit()
         withArguments ? gameCommandLine() : tagswap::CommandLine{};
     const auto window = openWindow(commandLine);
     if (!withArguments)
-        QDir(m_settings.folder()).removeRecursively();
+        m_settings.clearStore();
 
     if (closeBox)
         QVERIFY(window->close());
@@ -406,7 +406,7 @@ void SprayChangeTest::exit()
     QVERIFY(m_platform.messages.isEmpty());
     if (!withArguments) {
         QVERIFY(m_platform.starts.isEmpty());
-        QVERIFY(!QFileInfo::exists(m_settings.folder()));
+        QVERIFY(!m_settings.storeExists());
         return;
     }
     QCOMPARE(m_platform.starts.size(), 1);
@@ -522,11 +522,11 @@ void SprayChangeTest::settingsOpensModalDialogThatCloseBoxLeavesUnstored()
     press(window->cmdSettings);
     QCOMPARE(shown, stored);
 
-    QDir(m_settings.folder()).removeRecursively();
+    m_settings.clearStore();
     whenSettingsOpen([&](frmSettings &dialog) { shown = dialog.txtHalfLife->text(); });
     press(window->cmdSettings);
     QCOMPARE(shown, u"C:\\SIERRA\\Half-Life"_s);
-    QVERIFY(!QFileInfo::exists(m_settings.folder()));
+    QVERIFY(!m_settings.storeExists());
 
     QVERIFY(m_platform.messages.isEmpty());
     QCOMPARE(m_platform.endCount, 0);

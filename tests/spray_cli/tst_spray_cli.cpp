@@ -1,4 +1,5 @@
 #include "decal_file.h"
+#include "scratch_settings.h"
 
 #include <QDir>
 #include <QFile>
@@ -54,6 +55,9 @@ class TestSprayCli : public QObject {
     Q_OBJECT
 
     QTemporaryDir *m_dir = nullptr;
+    // Sprays that install replaces are kept under the data home: this test's own
+    // (on Windows the throwaway profile's LocalAppData, which children share).
+    tagswap::testing::ScratchSettings m_settings;
 
     QString path(const QString &name) const { return m_dir->filePath(name); }
 
@@ -61,10 +65,6 @@ class TestSprayCli : public QObject {
     {
         QProcess process;
         process.setWorkingDirectory(m_dir->path());
-        // Sprays that install replaces are kept under the data home: this test's own.
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert(QStringLiteral("XDG_DATA_HOME"), path(QStringLiteral("data")));
-        process.setProcessEnvironment(environment);
         process.start(QStringLiteral(TAGSWAP_SPRAY_PROGRAM), arguments);
         process.waitForFinished(60000);
         return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
@@ -73,8 +73,11 @@ class TestSprayCli : public QObject {
     }
 
 private slots:
+    void initTestCase() { m_settings.setUp(); }
+
     void init()
     {
+        m_settings.reset();
         m_dir = new QTemporaryDir;
         QVERIFY(m_dir->isValid());
         QVERIFY(picture().save(path(QStringLiteral("picture.png"))));
@@ -226,7 +229,7 @@ private slots:
         QCOMPARE(readAll(valve + QStringLiteral("tempdecal.wad")), goodSpray());
         QVERIFY(!(QFile::permissions(valve + QStringLiteral("tempdecal.wad"))
                   & (QFile::WriteOwner | QFile::WriteGroup | QFile::WriteOther)));
-        const QDir kept(path(QStringLiteral("data/Tagswap/replaced")));
+        const QDir kept(m_settings.dataHome() + QStringLiteral("/Tagswap/replaced"));
         const QStringList names = kept.entryList(QDir::Files);
         QCOMPARE(names.size(), 1);
         QCOMPARE(readAll(kept.filePath(names.first())), QByteArray("the game's own"));
