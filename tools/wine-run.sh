@@ -20,6 +20,10 @@ WINEPATH="$(to_windows "$deps/bin")"
 export QT_PLUGIN_PATH
 QT_PLUGIN_PATH="$(to_windows "$deps/plugins")"
 export QT_QPA_PLATFORM="${QT_QPA_PLATFORM:-offscreen}"
+# The offscreen platform reads fonts from a folder; Debian's Liberation fonts
+# have the metrics of the Windows fonts the window was laid out with.
+export QT_QPA_FONTDIR
+QT_QPA_FONTDIR="${QT_QPA_FONTDIR:-$(to_windows /usr/share/fonts/truetype/liberation)}"
 # Wine keeps the caller's QT_* variables from Windows programs and passes
 # WINEQT_* on under the plain name instead, so ours go through that way.
 for name in $(env | sed -n 's/^\(QT_[A-Za-z0-9_]*\)=.*/\1/p'); do

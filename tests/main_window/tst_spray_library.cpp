@@ -162,16 +162,13 @@ private:
     ScratchSettings m_settings;
     std::unique_ptr<ScratchFolder> m_work;
     std::unique_ptr<QTemporaryDir> m_game;
-    QTemporaryDir m_data;
     RecordingPlatform m_platform;
 };
 
 void SprayLibraryTest::initTestCase()
 {
     m_settings.setUp();
-    QVERIFY(m_data.isValid());
-    // The trash and the folder of replaced sprays live here, not in the account's home.
-    qputenv("XDG_DATA_HOME", QFile::encodeName(m_data.filePath(u"share"_s)));
+    // The trash and the folder of replaced sprays live in the scratch data home.
     QApplication::setQuitOnLastWindowClosed(false);
 }
 
@@ -236,12 +233,18 @@ void SprayLibraryTest::toolTip()
     QFETCH(QByteArray, bytes);
     QFETCH(bool, picture);
     QFETCH(QString, text);
-    QVERIFY(tryWriteFile(u"a <b> & c.wad"_s, bytes));
+#ifdef Q_OS_WIN
+    // Windows allows no < or > in a file name.
+    const QString name = u"a & c.wad"_s;
+#else
+    const QString name = u"a <b> & c.wad"_s;
+#endif
+    QVERIFY(tryWriteFile(name, bytes));
     const auto window = openWindow();
 
-    const QString tip = toolTipOf(window->flbFiles, u"a <b> & c.wad"_s);
+    const QString tip = toolTipOf(window->flbFiles, name);
     QVERIFY2(tip.contains(text.toHtmlEscaped()), qPrintable(tip));
-    QVERIFY2(tip.contains(u"a &lt;b&gt; &amp; c.wad"_s), qPrintable(tip));
+    QVERIFY2(tip.contains(name.toHtmlEscaped()), qPrintable(tip));
     QCOMPARE(tip.contains(u"<img src=\"data:image/png;base64,"_s), picture);
     QVERIFY(m_platform.messages.isEmpty());
 }
@@ -339,6 +342,10 @@ void SprayLibraryTest::rename()
     QFETCH(QStringList, listed);
     QFETCH(QString, selected);
     QFETCH(QString, message);
+#ifdef Q_OS_WIN
+    if (typed == u"ALPHA.wad" && tagswap::testing::runsUnderWine())
+        QSKIP("Wine keeps the letter case on a rename that changes nothing else");
+#endif
     const QByteArray alpha = sprayFile(64, 64, 1);
     QVERIFY(tryWriteFile(u"alpha.wad"_s, alpha));
     QVERIFY(tryWriteFile(u"bravo.wad"_s, sprayFile(64, 64, 2)));
@@ -387,6 +394,10 @@ void SprayLibraryTest::moveToTrash()
     QFETCH(Answer, answer);
     QFETCH(QStringList, listed);
     QFETCH(QString, selected);
+#ifdef Q_OS_WIN
+    if (answer == Answer::Yes && tagswap::testing::runsUnderWine())
+        QSKIP("Wine has no Recycle Bin to move a file into");
+#endif
     for (const QString &name : {u"a.wad"_s, u"b.wad"_s, u"c.wad"_s})
         QVERIFY(tryWriteFile(name, name.toUtf8()));
     m_platform.answers = {answer};
@@ -400,11 +411,14 @@ void SprayLibraryTest::moveToTrash()
     QCOMPARE(window->flbFiles->names(), listed);
     QCOMPARE(window->flbFiles->fileName(), selected);
     QCOMPARE(QFileInfo::exists(chosen), answer == Answer::No);
-    // Into the desktop's trash, never into a folder beside the sprays.
-    const QString trashed = m_data.filePath(u"share/Trash/files/"_s) + chosen;
+#ifndef Q_OS_WIN
+    // Into the desktop's trash, never into a folder beside the sprays. (The
+    // Windows Recycle Bin has no folder of its own to look into.)
+    const QString trashed = m_settings.dataHome() + u"/Trash/files/"_s + chosen;
     QCOMPARE(QFileInfo::exists(trashed), answer == Answer::Yes);
     if (answer == Answer::Yes)
         QVERIFY(QFile::remove(trashed));
+#endif
     QCOMPARE(QDir(m_work->path()).entryList(QDir::Dirs | QDir::NoDotAndDotDot), QStringList());
     QVERIFY(m_platform.messages.isEmpty());
 }
@@ -559,7 +573,7 @@ void SprayLibraryTest::openFolders()
 {
     const auto window = openWindow();
     const QString replaced = tagswap::replacedSprayFolder();
-    QVERIFY(replaced.startsWith(m_data.path()));
+    QVERIFY(replaced.startsWith(m_settings.dataHome()));
     // Earlier cases' Changes may have kept sprays there.
     QVERIFY(QDir(replaced).removeRecursively());
     std::unique_ptr<QMenu> menu(window->sprayActions()->makeContextMenu(window.get()));

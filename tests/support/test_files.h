@@ -10,7 +10,21 @@
 #include <QStringList>
 #include <QTest>
 
+#ifdef Q_OS_WIN
+#include <windows.h>
+#endif
+
 namespace tagswap::testing {
+
+#ifdef Q_OS_WIN
+// Wine, where the Windows tests run on CI, differs from Windows in a few
+// places the tests would see; those cases run only on Windows itself.
+inline bool runsUnderWine()
+{
+    const HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
+    return ntdll && GetProcAddress(ntdll, "wine_get_version");
+}
+#endif
 
 // Fails the running test, with the reason, when the file cannot be written.
 // A check in here can only leave this function, not the case, so a case that
