@@ -1,10 +1,11 @@
 #!/usr/bin/python3
 """Compiles Tagswap's Windows resource script and reads back what Windows will.
 
-    check_version_resource.py WINDRES RC_FILE ICO_FILE
+    check_version_resource.py WINDRES RC_FILE|EXE_FILE ICO_FILE
 
-No Windows build runs here, so the script goes through Debian's MinGW resource
-compiler and the compiled .res is taken apart field by field: the version
+The script goes through Debian's MinGW resource compiler, which compiles the
+script or reads back what a built Tagswap.exe carries, and the .res is taken
+apart field by field: the version
 information Explorer shows under Properties, and the icon Explorer and Qt load
 by name.
 """
@@ -34,6 +35,7 @@ VS_FFI_SIGNATURE = 0xFEEF04BD
 RT_ICON, RT_GROUP_ICON, RT_VERSION = 3, 14, 16
 
 failures = []
+from_program = False
 
 
 def expect(condition, message):
@@ -96,7 +98,9 @@ def check_version(resources):
     if not expect(len(versions) == 1, f"expected one version resource, found {len(versions)}"):
         return
     _, _, language, body = versions[0]
-    expect(language == ENGLISH_US, f"version resource language is {language:#06x}, not 0x0409")
+    # windres reads a built program's resources back without their language.
+    expect(language in (ENGLISH_US, 0) if from_program else language == ENGLISH_US,
+           f"version resource language is {language:#06x}, not 0x0409")
     (key, fixed, _, children), _ = read_version_node(body)
     expect(key == "VS_VERSION_INFO", f"version root is named {key!r}")
     (signature, _, file_ms, file_ls, product_ms, product_ls, _, flags, file_os,
@@ -167,9 +171,14 @@ def main(argv):
         sys.exit(f"{windres} is missing; install the Debian package binutils-mingw-w64-x86-64")
     with tempfile.TemporaryDirectory() as temp:
         res_file = os.path.join(temp, "tagswap.res")
-        # The MinGW C compiler, windres's usual preprocessor, is a large
-        # package of its own; the resource script needs only comments removed.
-        command = [windres, "--preprocessor=cpp", "-i", rc_file, "-O", "res", "-o", res_file]
+        global from_program
+        from_program = rc_file.lower().endswith(".exe")
+        if from_program:
+            command = [windres, "-i", rc_file, "-O", "res", "-o", res_file]
+        else:
+            # The MinGW C compiler, windres's usual preprocessor, is a large
+            # package of its own; the resource script needs only comments removed.
+            command = [windres, "--preprocessor=cpp", "-i", rc_file, "-O", "res", "-o", res_file]
         compiled = subprocess.run(command, capture_output=True, text=True)
         if compiled.returncode != 0:
             sys.exit(f"{' '.join(command)} failed:\n{compiled.stdout}{compiled.stderr}")
