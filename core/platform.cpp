@@ -15,4 +15,14 @@ QString joinLines(std::initializer_list<QString> lines)
     return text;
 }
 
+ProgramLaunch textFileViewer(const QString &file)
+{
+#ifdef Q_OS_WIN
+    const QString viewer = QStringLiteral("notepad.exe");
+#else
+    const QString viewer = QStringLiteral("xdg-open");
+#endif
+    return {viewer, CommandLine::fromWords({file}), QString()};
+}
+
 } // namespace tagswap

@@ -41,6 +41,10 @@ public:
     virtual void endProgram() = 0;
 };
 
+// The system's viewer for a text file: Notepad on Windows, the desktop's
+// choice elsewhere.
+ProgramLaunch textFileViewer(const QString &file);
+
 // Message texts are lines joined by CR LF pairs with no line end after the last.
 QString joinLines(std::initializer_list<QString> lines);
 

@@ -68,4 +68,13 @@ bool holdsGameProgram(const QString &gameDirectory)
 #endif
 }
 
+QString gameProgramMissing(const QString &gameDirectory)
+{
+#ifdef Q_OS_WIN
+    return QStringLiteral("hl.exe does not reside in ") + gameDirectory;
+#else
+    return QStringLiteral("neither hl.exe nor hl_linux resides in ") + gameDirectory;
+#endif
+}
+
 } // namespace tagswap

@@ -31,5 +31,8 @@ QString withoutTrailingSeparator(const QString &text);
 
 // Whether the folder holds the game's program: hl.exe, or on Linux hl_linux too.
 bool holdsGameProgram(const QString &gameDirectory);
+// Why a folder is no game directory, for messages: "hl.exe does not reside in
+// <folder>", or on Linux that neither program does.
+QString gameProgramMissing(const QString &gameDirectory);
 
 } // namespace tagswap

@@ -71,17 +71,6 @@ QString helpText()
     });
 }
 
-// The read-me viewer: Notepad where there is one, the desktop's choice elsewhere.
-ProgramLaunch readmeViewer()
-{
-#ifdef Q_OS_WIN
-    const QString viewer = QStringLiteral("notepad.exe");
-#else
-    const QString viewer = QStringLiteral("xdg-open");
-#endif
-    return {viewer, CommandLine::fromWords({QStringLiteral("readme.txt")}), QString()};
-}
-
 } // namespace
 
 frmMain::frmMain(Platform &platform, CommandLine commandLine, QWidget *parent)
@@ -262,7 +251,7 @@ void frmMain::cmdHelp_Click()
 void frmMain::cmdAbout_Click()
 {
     QString reason;
-    const ProgramLaunch viewer = readmeViewer();
+    const ProgramLaunch viewer = textFileViewer(QStringLiteral("readme.txt"));
     if (m_platform.startProgram(viewer, &reason))
         return;
     m_platform.messageBox(

@@ -34,11 +34,7 @@ QString notAGameDirectoryText(const QString &directory)
 {
     return joinLines({
         QStringLiteral("Error: Not a valid Half-Life directory."),
-#ifdef Q_OS_WIN
-        QStringLiteral("Reason: hl.exe does not reside in ") + directory,
-#else
-        QStringLiteral("Reason: neither hl.exe nor hl_linux resides in ") + directory,
-#endif
+        QStringLiteral("Reason: ") + gameProgramMissing(directory),
         QString(),
         QStringLiteral("Please check your typing, or make sure that is the correct Half-Life "
                        "directory. If that is your Half-Life directory for sure, and Half-Life is "
