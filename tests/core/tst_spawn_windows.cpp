@@ -109,7 +109,8 @@ void TestSpawnWindows::wordsSurviveTheRoundTrip_data()
     QTest::newRow("empty words") << QStringList{QString(), u"-game"_s, QString()};
     QTest::newRow("beyond ASCII") << QStringList{u"+name Jürgen ñandú"_s};
     // Each would do something if cmd.exe ever saw the line.
-    QTest::newRow("cmd.exe's signs") << QStringList{u"%PATH%"_s, u"a&b"_s, u"|"_s, u"^"_s, u"<x>"_s};
+    QTest::newRow("cmd.exe's signs")
+        << QStringList{u"%PATH%"_s, u"a&b"_s, u"|"_s, u"^"_s, u"<x>"_s};
 }
 
 void TestSpawnWindows::wordsSurviveTheRoundTrip()
@@ -179,8 +180,8 @@ void TestSpawnWindows::textAfterProgramPath_data()
     QTest::newRow("bare path") << u"Tagswap.exe -game tfc"_s << u"-game tfc"_s;
     QTest::newRow("tab after the path") << u"Tagswap.exe\t-game"_s << u"-game"_s;
     QTest::newRow("no arguments") << uR"("C:\a b\Tagswap.exe")"_s << QString();
-    QTest::newRow("blanks inside and after kept") << u"Tagswap.exe   \"x  y\"  z "_s
-                                                   << u"\"x  y\"  z "_s;
+    QTest::newRow("blanks inside and after kept")
+        << u"Tagswap.exe   \"x  y\"  z "_s << u"\"x  y\"  z "_s;
     QTest::newRow("quote left open") << uR"("C:\a b\Tagswap.exe -game)"_s << QString();
 }
 
