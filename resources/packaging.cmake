@@ -1,5 +1,7 @@
-# The Debian package made by `cpack -G DEB` (tools/check_package.sh tries it).
-# Included from the top-level CMakeLists.txt, after every install() rule.
+# The packages: on Linux the Debian package made by `cpack -G DEB`
+# (tools/check_package.sh tries it), on Windows the zip and the installer
+# (resources/windows/packaging.cmake). Included from the top-level
+# CMakeLists.txt, after every install() rule.
 
 set(CPACK_PACKAGE_NAME tagswap)
 set(CPACK_PACKAGE_VENDOR "Tagswap")
@@ -31,4 +33,7 @@ set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins")
 # About opens readme.txt with xdg-open.
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "xdg-utils")
 
+if(WIN32)
+    include(${PROJECT_SOURCE_DIR}/resources/windows/packaging.cmake)
+endif()
 include(CPack)
