@@ -7,15 +7,21 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
+#include <QScopeGuard>
 #include <QSettings>
 #include <QTest>
 
 #include <cstdio>
 #include <cstring>
+#include <optional>
+#include <string>
 
 #ifdef Q_OS_UNIX
 #include <csignal>
 #include <sys/resource.h>
+#endif
+#ifdef Q_OS_WIN
+#include <qt_windows.h>
 #endif
 
 using namespace tagswap;
@@ -55,6 +61,68 @@ int runSaveWithoutRoom(int argc, char **argv)
 #endif
 }
 
+#ifdef Q_OS_WIN
+using tagswap::testing::settingsKey;
+
+// Text as a REG_SZ value holds it: UTF-16 with its terminating NUL, as the
+// original program wrote it.
+QByteArray regSz(const QString &text)
+{
+    return QByteArray(reinterpret_cast<const char *>(text.utf16()), (text.size() + 1) * 2);
+}
+
+struct RawValue {
+    DWORD type = REG_NONE;
+    QByteArray data;
+    bool operator==(const RawValue &) const = default;
+};
+
+// A value of the settings key as the registry holds it, read past the store.
+std::optional<RawValue> rawValue(QStringView name)
+{
+    HKEY key = nullptr;
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, settingsKey, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS)
+        return std::nullopt;
+    const std::wstring value = name.toString().toStdWString();
+    RawValue raw;
+    DWORD size = 1 << 20;
+    raw.data.resize(size);
+    const LSTATUS status = RegQueryValueExW(key, value.c_str(), nullptr, &raw.type,
+                                            reinterpret_cast<BYTE *>(raw.data.data()), &size);
+    RegCloseKey(key);
+    if (status != ERROR_SUCCESS)
+        return std::nullopt;
+    raw.data.resize(size);
+    return raw;
+}
+
+// Stores a value past the store, as the original program or a registry editor would.
+bool writeRaw(QStringView name, DWORD type, const QByteArray &data)
+{
+    HKEY key = nullptr;
+    if (RegCreateKeyExW(HKEY_CURRENT_USER, settingsKey, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key,
+                        nullptr)
+        != ERROR_SUCCESS)
+        return false;
+    const std::wstring value = name.toString().toStdWString();
+    const LSTATUS status =
+        RegSetValueExW(key, value.c_str(), 0, type,
+                       reinterpret_cast<const BYTE *>(data.constData()), DWORD(data.size()));
+    RegCloseKey(key);
+    return status == ERROR_SUCCESS;
+}
+
+bool setSettingsKeyAccess(const wchar_t *sddl)
+{
+    HKEY key = nullptr;
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, settingsKey, 0, WRITE_DAC, &key) != ERROR_SUCCESS)
+        return false;
+    const bool set = tagswap::testing::setKeyAccess(key, sddl);
+    RegCloseKey(key);
+    return set;
+}
+#endif
+
 } // namespace
 
 class TestSettingsStore : public QObject {
@@ -67,7 +135,11 @@ private slots:
     void freshAccountReadsEmpty();
     void valuesRoundTrip_data();
     void valuesRoundTrip();
+#ifdef Q_OS_WIN
+    void storedAsTextUnderTheOriginalKey();
+#else
     void storedAsIniUnderConfigHome();
+#endif
     void everyReadSeesTheFileAsItIsNow();
     void damagedStoreReadsEmpty_data();
     void damagedStoreReadsEmpty();
@@ -75,8 +147,11 @@ private slots:
     void saveIntoUnwritablePlaceFails();
     void saveOverDamagedFile_data();
     void saveOverDamagedFile();
+#ifdef Q_OS_UNIX
+    // Windows has no file size limit to set; refused saves are in saveIntoUnwritablePlaceFails.
     void saveWithoutRoomKeepsWhatWasThere_data();
     void saveWithoutRoomKeepsWhatWasThere();
+#endif
 
 private:
     QString configDir() const { return m_settings.folder(); }
@@ -100,7 +175,7 @@ void TestSettingsStore::freshAccountReadsEmpty()
     QCOMPARE(SettingsStore::read(settings::HLDir), QString());
     QCOMPARE(SettingsStore::read(settings::BeenRun), QString());
     // Reading must not leave an empty store behind.
-    QVERIFY(!QFileInfo::exists(configDir()));
+    QVERIFY(!m_settings.storeExists());
 }
 
 void TestSettingsStore::valuesRoundTrip_data()
@@ -131,6 +206,7 @@ void TestSettingsStore::valuesRoundTrip_data()
     QTest::newRow("True") << QStringLiteral("True");
     QTest::newRow("true") << QStringLiteral("true");
     QTest::newRow("number") << QStringLiteral("0042");
+    QTest::newRow("longest path Windows takes") << QString(32767, u'x');
 }
 
 void TestSettingsStore::valuesRoundTrip()
@@ -145,8 +221,32 @@ void TestSettingsStore::valuesRoundTrip()
     QCOMPARE(SettingsStore::read(settings::HLDir), value);
     // The keys are separate values.
     QCOMPARE(SettingsStore::read(settings::BeenRun), QStringLiteral("True"));
+#ifdef Q_OS_WIN
+    // Stored as is, and read as is when the original program wrote it, with
+    // its terminating NUL or, as some other programs do, without.
+    QCOMPARE(rawValue(settings::HLDir), (RawValue{REG_SZ, regSz(value)}));
+    for (const QByteArray &stored : {regSz(value), regSz(value).chopped(2)}) {
+        m_settings.clearStore();
+        QVERIFY(writeRaw(settings::HLDir, REG_SZ, stored));
+        QCOMPARE(SettingsStore::read(settings::HLDir), value);
+    }
+#endif
 }
 
+#ifdef Q_OS_WIN
+void TestSettingsStore::storedAsTextUnderTheOriginalKey()
+{
+    QVERIFY(SettingsStore::save(settings::HLDir, QStringLiteral("C:\\SIERRA\\Half-Life")));
+    QVERIFY(SettingsStore::save(settings::BeenRun, QStringLiteral("True")));
+
+    QCOMPARE(SettingsStore::location(),
+             QStringLiteral(
+                 "HKEY_CURRENT_USER\\Software\\VB and VBA Program Settings\\Tagswap\\Settings"));
+    QCOMPARE(rawValue(settings::HLDir),
+             (RawValue{REG_SZ, regSz(QStringLiteral("C:\\SIERRA\\Half-Life"))}));
+    QCOMPARE(rawValue(settings::BeenRun), (RawValue{REG_SZ, regSz(QStringLiteral("True"))}));
+}
+#else
 void TestSettingsStore::storedAsIniUnderConfigHome()
 {
     QVERIFY(SettingsStore::save(settings::HLDir, QStringLiteral("/games/Half-Life")));
@@ -162,12 +262,19 @@ void TestSettingsStore::storedAsIniUnderConfigHome()
     QCOMPARE(ini.value(QStringLiteral("HLDir")).toString(), QStringLiteral("/games/Half-Life"));
     QCOMPARE(ini.value(QStringLiteral("BeenRun")).toString(), QStringLiteral("True"));
 }
+#endif
 
 void TestSettingsStore::everyReadSeesTheFileAsItIsNow()
 {
     QVERIFY(SettingsStore::save(settings::HLDir, QStringLiteral("/first")));
     QCOMPARE(SettingsStore::read(settings::HLDir), QStringLiteral("/first"));
 
+#ifdef Q_OS_WIN
+    // Another program, or the player in a registry editor, changes the value between two reads.
+    QVERIFY(writeRaw(settings::HLDir, REG_SZ, regSz(QStringLiteral("C:\\edited"))));
+    QCOMPARE(SettingsStore::read(settings::HLDir), QStringLiteral("C:\\edited"));
+    m_settings.clearStore();
+#else
     // Another program (or the player) changes the file between two reads. The
     // sizes differ on purpose: QSettings takes an unchanged size and time stamp
     // (to the millisecond) for an unchanged file.
@@ -180,6 +287,7 @@ void TestSettingsStore::everyReadSeesTheFileAsItIsNow()
     QCOMPARE(SettingsStore::read(settings::HLDir), QStringLiteral("/games/Half-Life, GOTY"));
 
     QVERIFY(QFile::remove(iniPath()));
+#endif
     QCOMPARE(SettingsStore::read(settings::HLDir), QString());
     QCOMPARE(SettingsStore::read(settings::BeenRun), QString());
 }
@@ -187,6 +295,24 @@ void TestSettingsStore::everyReadSeesTheFileAsItIsNow()
 void TestSettingsStore::damagedStoreReadsEmpty_data()
 {
     QTest::addColumn<QByteArray>("content");
+#ifdef Q_OS_WIN
+    // The registry type of both values; the original program wrote REG_SZ alone.
+    QTest::addColumn<int>("type");
+    QTest::addColumn<bool>("unreadable"); // the settings key denies reading
+
+    const QByteArray path = regSz(QStringLiteral("C:\\SIERRA\\Half-Life"));
+    QTest::newRow("number (REG_DWORD)") << QByteArray("\x01\0\0\0", 4) << int(REG_DWORD) << false;
+    QTest::newRow("number (REG_QWORD)") << QByteArray(8, '\x01') << int(REG_QWORD) << false;
+    QTest::newRow("text as REG_BINARY") << path << int(REG_BINARY) << false;
+    QTest::newRow("text as REG_NONE") << path << int(REG_NONE) << false;
+    QTest::newRow("list (REG_MULTI_SZ)")
+        << path + QByteArray(2, '\0') << int(REG_MULTI_SZ) << false;
+    QTest::newRow("expandable (REG_EXPAND_SZ)")
+        << regSz(QStringLiteral("%SystemDrive%\\Half-Life")) << int(REG_EXPAND_SZ) << false;
+    QTest::newRow("text over 32,767 characters")
+        << regSz(QString(32768, u'x')) << int(REG_SZ) << false;
+    QTest::newRow("key denies reading") << path << int(REG_SZ) << true;
+#else
     QTest::addColumn<bool>("asFolder");
 
     QByteArray binary(4096, '\0');
@@ -198,11 +324,23 @@ void TestSettingsStore::damagedStoreReadsEmpty_data()
     QTest::newRow("invalid UTF-8") << QByteArray(4096, '\xff') << false;
     QTest::newRow("binary") << binary << false;
     QTest::newRow("settings file is a folder") << QByteArray() << true;
+#endif
 }
 
 void TestSettingsStore::damagedStoreReadsEmpty()
 {
     QFETCH(QByteArray, content);
+#ifdef Q_OS_WIN
+    QFETCH(int, type);
+    QFETCH(bool, unreadable);
+
+    QVERIFY(writeRaw(settings::HLDir, DWORD(type), content));
+    QVERIFY(writeRaw(settings::BeenRun, DWORD(type), content));
+    // Without its rights back the key could not be removed for the next case.
+    const auto restore = qScopeGuard([] { setSettingsKeyAccess(L"D:(A;;KA;;;WD)"); });
+    if (unreadable)
+        QVERIFY(setSettingsKeyAccess(L"D:(D;;0x1;;;WD)(A;;KA;;;WD)"));
+#else
     QFETCH(bool, asFolder);
 
     if (asFolder) {
@@ -211,6 +349,7 @@ void TestSettingsStore::damagedStoreReadsEmpty()
         QVERIFY(QDir().mkpath(configDir()));
         writeFile(iniPath(), content);
     }
+#endif
 
     QCOMPARE(SettingsStore::read(settings::HLDir), QString());
     QCOMPARE(SettingsStore::read(settings::BeenRun), QString());
@@ -218,15 +357,50 @@ void TestSettingsStore::damagedStoreReadsEmpty()
 
 void TestSettingsStore::saveIntoUnwritablePlaceFails_data()
 {
+#ifdef Q_OS_WIN
+    QTest::addColumn<QString>("earlier"); // HLDir before; null for nothing stored
+    QTest::addColumn<QString>("value");
+    QTest::addColumn<bool>("blocked"); // the settings key refuses writes
+
+    const QString path = QStringLiteral("C:\\games\\Half-Life");
+    QTest::newRow("key refuses writes") << QString() << path << true;
+    QTest::newRow("key refuses writes, earlier value stays")
+        << QStringLiteral("C:\\old") << path << true;
+    // read() would give "" for it, so storing it would lose the earlier value.
+    QTest::newRow("value over 32,767 characters")
+        << QStringLiteral("C:\\old") << QString(32768, u'x') << false;
+#else
     QTest::addColumn<bool>("folderIsAFile");
 
     // A file where the folder belongs stops even root from creating the store.
     QTest::newRow("settings folder is a file") << true;
     QTest::newRow("settings file is a folder") << false;
+#endif
 }
 
 void TestSettingsStore::saveIntoUnwritablePlaceFails()
 {
+#ifdef Q_OS_WIN
+    QFETCH(QString, earlier);
+    QFETCH(QString, value);
+    QFETCH(bool, blocked);
+    if (!earlier.isNull()) {
+        QVERIFY(SettingsStore::save(settings::HLDir, earlier));
+        QVERIFY(SettingsStore::save(settings::BeenRun, QStringLiteral("True")));
+    }
+    if (blocked)
+        QVERIFY(m_settings.blockSaves());
+    const std::optional<RawValue> before = rawValue(settings::HLDir);
+
+    QString error;
+    QVERIFY(!SettingsStore::save(settings::HLDir, value, &error));
+    QVERIFY(!error.trimmed().isEmpty());
+    QCOMPARE(SettingsStore::save(settings::BeenRun, QStringLiteral("False")), !blocked);
+    m_settings.unblockSaves();
+
+    QCOMPARE(rawValue(settings::HLDir), before);
+    QCOMPARE(SettingsStore::read(settings::HLDir), earlier);
+#else
     QFETCH(bool, folderIsAFile);
 
     if (folderIsAFile) {
@@ -248,6 +422,7 @@ void TestSettingsStore::saveIntoUnwritablePlaceFails()
     else
         QCOMPARE(readFile(iniPath() + QStringLiteral("/keep.txt")), QByteArray("inside"));
     QCOMPARE(SettingsStore::read(settings::HLDir), QString());
+#endif
 }
 
 void TestSettingsStore::saveOverDamagedFile_data()
@@ -268,8 +443,15 @@ void TestSettingsStore::saveOverDamagedFile()
     // A damaged store is replaced by a sound one and what could be read of it
     // is kept. The settings dialog trusts the result of save(); a false
     // failure keeps the player in the dialog although the value was stored.
+#ifdef Q_OS_WIN
+    // The content as binary values (REG_BINARY), but BeenRun as text when it reads so after.
+    QVERIFY(writeRaw(settings::HLDir, REG_BINARY, content));
+    QVERIFY(beenRunAfter.isEmpty() ? writeRaw(settings::BeenRun, REG_BINARY, content)
+                                   : writeRaw(settings::BeenRun, REG_SZ, regSz(beenRunAfter)));
+#else
     QVERIFY(QDir().mkpath(configDir()));
     writeFile(iniPath(), content);
+#endif
 
     QString error;
     const bool saved = SettingsStore::save(settings::HLDir, QStringLiteral("/games/hl"), &error);
@@ -278,6 +460,7 @@ void TestSettingsStore::saveOverDamagedFile()
     QVERIFY2(saved, qPrintable(error));
 }
 
+#ifdef Q_OS_UNIX
 void TestSettingsStore::saveWithoutRoomKeepsWhatWasThere_data()
 {
     QTest::addColumn<QByteArray>("stored"); // the settings file; null for none
@@ -292,9 +475,6 @@ void TestSettingsStore::saveWithoutRoomKeepsWhatWasThere_data()
 
 void TestSettingsStore::saveWithoutRoomKeepsWhatWasThere()
 {
-#ifndef Q_OS_UNIX
-    QSKIP("needs a file size limit (RLIMIT_FSIZE)");
-#else
     QFETCH(QByteArray, stored);
     QFETCH(QString, earlier);
 
@@ -318,8 +498,8 @@ void TestSettingsStore::saveWithoutRoomKeepsWhatWasThere()
 
     QCOMPARE(snapshot(m_settings.home(), tagswap::testing::FileDetail::Sha1), before);
     QCOMPARE(SettingsStore::read(settings::HLDir), earlier);
-#endif
 }
+#endif
 
 int main(int argc, char **argv)
 {

@@ -20,6 +20,10 @@
 #include <QSignalSpy>
 #include <QTest>
 
+#ifdef Q_OS_WIN
+#include <QSettings>
+#endif
+
 #include <memory>
 
 using namespace Qt::StringLiterals;
@@ -37,6 +41,14 @@ namespace settings = tagswap::settings;
 namespace {
 
 const QString designText = u"C:\\SIERRA\\Half-Life"_s;
+
+#ifdef Q_OS_WIN
+// Where Steam keeps its folder on Windows.
+QSettings steamRegistry()
+{
+    return QSettings(u"HKEY_CURRENT_USER\\Software\\Valve\\Steam"_s, QSettings::NativeFormat);
+}
+#endif
 
 QString rejection(const QString &directory)
 {
@@ -76,8 +88,12 @@ private slots:
     void okKeepsDialogOpenWhenDirectoryCannotBeStored();
 
 private:
-    // "@" stands for the case's own folder, which is also the working directory.
-    QString inRoot(QString path) const { return path.replace(u'@', m_root->path()); }
+    // "@" stands for the case's own folder, which is also the working directory,
+    // as the player would type it.
+    QString inRoot(QString path) const
+    {
+        return path.replace(u'@', QDir::toNativeSeparators(m_root->path()));
+    }
     std::unique_ptr<frmSettings> openDialog()
     {
         return openForm<frmSettings>(m_platform, m_owner.get());
@@ -116,6 +132,9 @@ void FrmSettingsTest::init()
     QVERIFY(tryWriteFile(root.filePath(u"script/hl.sh"_s), "#!/bin/sh"));
     // The Steam search looks in the home folder; this one is the test's own.
     qputenv("HOME", QFile::encodeName(root.filePath(u"home"_s)));
+#ifdef Q_OS_WIN
+    steamRegistry().remove(u"SteamPath"_s);
+#endif
 
     // Away from the screen's corner, so that a dialog placed by its owner would show it.
     m_owner = std::make_unique<QWidget>();
@@ -210,7 +229,7 @@ void FrmSettingsTest::enterAndEscapeDoNothing()
     QVERIFY(dialog->isVisible());
     QCOMPARE(finished.count(), 0);
     QVERIFY(m_platform.messages.isEmpty());
-    QVERIFY(!QFileInfo::exists(m_settings.folder()));
+    QVERIFY(!m_settings.storeExists());
     QCOMPARE(dialog->txtHalfLife->text(), m_root->filePath(u"game"_s));
 }
 
@@ -221,7 +240,9 @@ void FrmSettingsTest::load_data()
     QTest::addColumn<QString>("shown");
     QTest::addColumn<bool>("steamGame"); // the player's Steam has the game
 
-    const QString steam = u"@/home/.local/share/Steam/steamapps/common/Half-Life"_s;
+    // Steam's folder is shown as the player would type it.
+    const QString steam =
+        QDir::toNativeSeparators(u"@/home/.local/share/Steam/steamapps/common/Half-Life"_s);
     QTest::newRow("nothing stored") << false << QString() << designText << false;
     QTest::newRow("stored empty") << true << QString() << designText << false;
     QTest::newRow("stored folder")
@@ -249,11 +270,17 @@ void FrmSettingsTest::load()
         QVERIFY(QDir().mkpath(steam + u"/common/Half-Life"_s));
         QVERIFY(tryWriteFile(steam + u"/appmanifest_70.acf"_s,
                              R"("AppState" { "appid" "70" "installdir" "Half-Life" })"));
+#ifdef Q_OS_WIN
+        // Steam's own way of writing its folder: forward slashes.
+        steamRegistry().setValue(u"SteamPath"_s, m_root->filePath(u"home/.local/share/Steam"_s));
+        QVERIFY(tryWriteFile(steam + u"/common/Half-Life/hl.exe"_s, "MZ"));
+#else
         QVERIFY(tryWriteFile(steam + u"/common/Half-Life/hl_linux"_s, "ELF"));
+#endif
     }
 
     const auto dialog = openDialog();
-    QCOMPARE(dialog->txtHalfLife->text(), QString(shown).replace(u'@', m_root->path()));
+    QCOMPARE(dialog->txtHalfLife->text(), inRoot(shown));
     QVERIFY(m_platform.messages.isEmpty());
 }
 
@@ -280,7 +307,7 @@ void FrmSettingsTest::browseOnlyExplains()
     }
     QCOMPARE(dialog->txtHalfLife->text(), u"typed so far"_s);
     QVERIFY(dialog->isVisible());
-    QVERIFY(!QFileInfo::exists(m_settings.folder()));
+    QVERIFY(!m_settings.storeExists());
 }
 
 void FrmSettingsTest::ok_data()
@@ -290,11 +317,23 @@ void FrmSettingsTest::ok_data()
     QTest::addColumn<bool>("accepted");
 
     QTest::newRow("folder with hl.exe") << u"@/game"_s << u"@/game"_s << true;
+#ifdef Q_OS_WIN
+    QTest::newRow("trailing backslash removed") << u"@\\game\\"_s << u"@\\game"_s << true;
+    QTest::newRow("trailing backslash removed, no hl.exe")
+        << u"@\\nogame\\"_s << u"@\\nogame"_s << false;
+    QTest::newRow("one of two trailing backslashes removed")
+        << u"@\\game\\\\"_s << u"@\\game\\"_s << true;
+    QTest::newRow("backslash alone") << u"\\"_s << QString() << false;
+    // Windows takes a slash for a separator too, but it is not the one removed.
+    QTest::newRow("trailing slash kept") << u"@\\game/"_s << u"@\\game/"_s << true;
+#else
     QTest::newRow("trailing slash removed") << u"@/game/"_s << u"@/game"_s << true;
     QTest::newRow("trailing slash removed, no hl.exe") << u"@/nogame/"_s << u"@/nogame"_s << false;
     QTest::newRow("one of two trailing slashes removed") << u"@/game//"_s << u"@/game/"_s << true;
-    QTest::newRow("empty text") << QString() << QString() << false;
     QTest::newRow("slash alone") << u"/"_s << QString() << false;
+    QTest::newRow("backslash is no separator here") << u"@/game\\"_s << u"@/game\\"_s << false;
+#endif
+    QTest::newRow("empty text") << QString() << QString() << false;
     QTest::newRow("leading blank kept") << u" @/game"_s << u" @/game"_s << false;
     QTest::newRow("trailing blank kept") << u"@/game "_s << u"@/game "_s << false;
     QTest::newRow("folder name ending in a blank") << u"@/blank "_s << u"@/blank "_s << true;
@@ -302,9 +341,10 @@ void FrmSettingsTest::ok_data()
     QTest::newRow("zero-byte hl.exe") << u"@/empty"_s << u"@/empty"_s << true;
     QTest::newRow("hl.exe is a folder") << u"@/exefolder"_s << u"@/exefolder"_s << false;
     QTest::newRow("relative to the working folder") << u"rel"_s << u"rel"_s << true;
-    QTest::newRow("backslash is no separator here") << u"@/game\\"_s << u"@/game\\"_s << false;
     QTest::newRow("design text") << designText << designText << false;
-#ifndef Q_OS_WIN
+#ifdef Q_OS_WIN
+    QTest::newRow("native Linux game is none here") << u"@/native"_s << u"@/native"_s << false;
+#else
     QTest::newRow("native Linux game") << u"@/native"_s << u"@/native"_s << true;
 #endif
     QTest::newRow("hl.sh alone") << u"@/script"_s << u"@/script"_s << false;
@@ -354,8 +394,8 @@ void FrmSettingsTest::ok()
 
 void FrmSettingsTest::okKeepsDialogOpenWhenDirectoryCannotBeStored()
 {
-    // A file where the settings folder belongs: nothing can be stored, not even by root.
-    QVERIFY(tryWriteFile(m_settings.folder(), "in the way"));
+    // Nothing can be stored, not even by an administrator or root.
+    QVERIFY(m_settings.blockSaves());
     const auto dialog = openDialog();
     const QString game = m_root->filePath(u"game"_s);
     dialog->txtHalfLife->setText(game);
@@ -371,7 +411,7 @@ void FrmSettingsTest::okKeepsDialogOpenWhenDirectoryCannotBeStored()
     QVERIFY(dialog->result() != QDialog::Accepted);
     QCOMPARE(dialog->txtHalfLife->text(), game);
 
-    QVERIFY(QFile::remove(m_settings.folder()));
+    m_settings.unblockSaves();
     QCOMPARE(SettingsStore::read(settings::HLDir), QString());
 }
 
