@@ -105,6 +105,14 @@ QString linkedFile(const QString &path)
     return target.isEmpty() ? path : target;
 }
 
+#ifdef Q_OS_WIN
+// A link shares the file's locks: while another program holds the old file
+// open, its second name could not be removed again.
+constexpr bool kKeepOldNameAsLink = false;
+#else
+constexpr bool kKeepOldNameAsLink = true;
+#endif
+
 // A second name for the old file, so it can be put back if a later rename fails.
 bool keepOldName(Pending &p, std::error_code &code)
 {
@@ -114,7 +122,10 @@ bool keepOldName(Pending &p, std::error_code &code)
     const QString stem = target.dir().filePath(QStringLiteral(".%1.old").arg(target.fileName()));
     for (int attempt = 0; attempt < 16; ++attempt) {
         p.backup = stem + QString::number(attempt);
-        std::filesystem::create_hard_link(fsPath(p.actual), fsPath(p.backup), code);
+        if (kKeepOldNameAsLink)
+            std::filesystem::create_hard_link(fsPath(p.actual), fsPath(p.backup), code);
+        else
+            std::filesystem::copy_file(fsPath(p.actual), fsPath(p.backup), code);
         if (!code)
             return true;
         if (code != std::errc::file_exists)
@@ -219,7 +230,10 @@ bool replaceAllWithCopy(const QString &source, const QStringList &destinations, 
         all[i].destination = destinations[i];
         all[i].actual = linkedFile(destinations[i]);
     }
-    const bool done = copyInto(in, all, failed, error) && placeAll(all, failed, error);
+    bool done = copyInto(in, all, failed, error);
+    // The source may be one of the destinations, and Windows renames nothing over an open file.
+    in.close();
+    done = done && placeAll(all, failed, error);
     if (!done)
         putBack(all);
     removeLeftovers(all);

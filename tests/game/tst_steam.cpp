@@ -10,6 +10,11 @@
 #include <QFile>
 #include <QTest>
 
+#ifdef Q_OS_WIN
+#include <QSettings>
+#include <QTemporaryDir>
+#endif
+
 using namespace tagswap;
 using namespace Qt::StringLiterals;
 using tagswap::testing::ScratchFolder;
@@ -30,16 +35,61 @@ QString flatten(const KeyValues &block)
     return parts.join(u' ');
 }
 
+// As Steam writes a path into its files: native separators, each backslash escaped.
+QByteArray vdfPath(const QString &path)
+{
+    return QDir::toNativeSeparators(path).replace(u'\\', u"\\\\"_s).toUtf8();
+}
+
+#ifdef Q_OS_WIN
+constexpr Qt::CaseSensitivity fileNameCase = Qt::CaseInsensitive;
+#else
+constexpr Qt::CaseSensitivity fileNameCase = Qt::CaseSensitive;
+#endif
+
 QByteArray currentLibraries(const QStringList &paths)
 {
     QByteArray text = "\"libraryfolders\"\n{\n";
     for (qsizetype i = 0; i < paths.size(); ++i) {
-        text += "\t\"" + QByteArray::number(i) + "\"\n\t{\n\t\t\"path\"\t\t\"" + paths[i].toUtf8()
+        text += "\t\"" + QByteArray::number(i) + "\"\n\t{\n\t\t\"path\"\t\t\"" + vdfPath(paths[i])
                 + "\"\n\t\t\"label\"\t\t\"\"\n\t\t\"apps\"\n\t\t{\n"
                 + (i == 1 ? "\t\t\t\"70\"\t\t\"123\"\n" : "") + "\t\t}\n\t}\n";
     }
     return text + "}\n";
 }
+
+#ifdef Q_OS_WIN
+// One of Steam's registry values for the length of a case: none at first,
+// whatever the account had before once the object goes.
+class RegistryValue {
+public:
+    RegistryValue(const QString &key, const QString &name)
+        : m_key(key, QSettings::NativeFormat), m_name(name), m_before(m_key.value(name))
+    {
+        m_key.remove(m_name);
+    }
+    RegistryValue(const RegistryValue &) = delete;
+    RegistryValue &operator=(const RegistryValue &) = delete;
+    ~RegistryValue()
+    {
+        if (m_before.isValid())
+            m_key.setValue(m_name, m_before);
+        else
+            m_key.remove(m_name);
+    }
+    [[nodiscard]] bool set(const QString &value)
+    {
+        m_key.setValue(m_name, value);
+        m_key.sync();
+        return m_key.status() == QSettings::NoError && m_key.value(m_name) == value;
+    }
+
+private:
+    QSettings m_key;
+    QString m_name;
+    QVariant m_before;
+};
+#endif
 
 } // namespace
 
@@ -58,6 +108,11 @@ private:
     // A Steam root or library under the scratch home, with what the test asks for.
     QString makeLibrary(const QString &path, const QByteArray &manifest = {},
                         const QString &gameFolder = {}, const QString &program = u"hl_linux"_s);
+#ifdef Q_OS_WIN
+    void setUpWindowsSteam(const QString &setUp, const QByteArray &manifest,
+                           RegistryValue &steamPath, RegistryValue &installPath);
+    std::unique_ptr<QTemporaryDir> m_otherDisk;
+#endif
     std::unique_ptr<ScratchFolder> m_home;
 };
 
@@ -119,7 +174,8 @@ void TestSteam::parseKeyValues()
 QString TestSteam::makeLibrary(const QString &path, const QByteArray &manifest,
                                const QString &gameFolder, const QString &program)
 {
-    QString library = m_home->filePath(path);
+    // A path on another disk is taken as it is.
+    QString library = QDir(m_home->path()).filePath(path);
     QDir().mkpath(library + u"/steamapps"_s);
     if (!manifest.isEmpty()) {
         if (!tryWriteFile(library + u"/steamapps/appmanifest_70.acf"_s, manifest))
@@ -135,9 +191,28 @@ QString TestSteam::makeLibrary(const QString &path, const QByteArray &manifest,
 void TestSteam::findsTheGame_data()
 {
     QTest::addColumn<QString>("setUp");
-    QTest::addColumn<QString>("found"); // relative to the home; empty: nothing
+    QTest::addColumn<QString>("found"); // relative to the home, or "%/..." to the other disk;
+                                        // empty: nothing
 
     // Each set-up is built in findsTheGame() by name, so that each row reads as a story.
+#ifdef Q_OS_WIN
+    // The Steam install comes from the registry, here with a scratch home as its
+    // disk C: and Wine's Z: (the Linux root) as another disk.
+    QTest::newRow("SteamPath as Steam writes it")
+        << u"steam path"_s << u"Steam/steamapps/common/Half-Life"_s;
+    QTest::newRow("InstallPath of the machine only")
+        << u"install path"_s << u"Program Files (x86)/Steam/steamapps/common/Half-Life"_s;
+    QTest::newRow("SteamPath gone, InstallPath there")
+        << u"steam path gone"_s << u"Program Files (x86)/Steam/steamapps/common/Half-Life"_s;
+    QTest::newRow("library on another disk")
+        << u"other disk"_s << u"%/SteamLibrary/steamapps/common/Half-Life"_s;
+    QTest::newRow("pre-2021 list, drive letter in lower case")
+        << u"old list lower case"_s << u"%/SteamLibrary/steamapps/common/HL"_s;
+    QTest::newRow("installdir climbs out by backslashes") << u"climbs out"_s << QString();
+    QTest::newRow("Linux build only") << u"linux build"_s << QString();
+    QTest::newRow("no Steam in the registry") << u"nothing"_s << QString();
+    return;
+#endif
     QTest::newRow("game in the root")
         << u"root"_s << u".local/share/Steam/steamapps/common/Half-Life"_s;
     QTest::newRow("game in the second library")
@@ -167,7 +242,16 @@ void TestSteam::findsTheGame()
     const QByteArray manifest =
         "\"AppState\"\n{\n\t\"appid\"\t\t\"70\"\n\t\"installdir\"\t\t\"Half-Life\"\n}\n";
     const QString rootPath = m_home->filePath(root);
-
+#ifdef Q_OS_WIN
+    RegistryValue steamPath(u"HKEY_CURRENT_USER\\Software\\Valve\\Steam"_s, u"SteamPath"_s);
+    RegistryValue installPath(u"HKEY_LOCAL_MACHINE\\SOFTWARE\\Wow6432Node\\Valve\\Steam"_s,
+                              u"InstallPath"_s);
+    setUpWindowsSteam(setUp, manifest, steamPath, installPath);
+    if (QTest::currentTestFailed())
+        return;
+    if (found.startsWith(u'%'))
+        found = m_otherDisk->path() + found.mid(1);
+#else
     if (setUp == u"root") {
         makeLibrary(root, manifest, u"Half-Life"_s);
     } else if (setUp == u"second library" || setUp == u"gone library") {
@@ -208,10 +292,59 @@ void TestSteam::findsTheGame()
     // Every candidate root is tried; the links under ~/.steam count once.
     QDir().mkpath(m_home->filePath(u".steam"_s));
     QFile::link(rootPath, m_home->filePath(u".steam/steam"_s));
+#endif
 
     const QString game = findSteamHalfLife(steamRootCandidates(m_home->path()));
-    QCOMPARE(game, found.isEmpty() ? QString() : m_home->filePath(found));
+    const QString expected = found.isEmpty()
+                                 ? QString()
+                                 : QDir::toNativeSeparators(QDir(m_home->path()).filePath(found));
+    // Windows ignores the case of file names, and Steam writes its path in lower case.
+    QVERIFY2(game.compare(expected, fileNameCase) == 0,
+             qPrintable(u"found "_s + game + u", expected "_s + expected));
 }
+
+#ifdef Q_OS_WIN
+void TestSteam::setUpWindowsSteam(const QString &setUp, const QByteArray &manifest,
+                                  RegistryValue &steamPath, RegistryValue &installPath)
+{
+    const QString steam = m_home->filePath(u"Steam"_s);
+    const QString programFiles = u"Program Files (x86)/Steam"_s;
+    if (setUp == u"steam path" || setUp == u"linux build") {
+        makeLibrary(u"Steam"_s, manifest, u"Half-Life"_s,
+                    setUp == u"steam path" ? u"hl.exe"_s : u"hl_linux"_s);
+        // Steam writes it in lower case, with forward slashes.
+        QVERIFY(steamPath.set(steam.toLower()));
+    } else if (setUp == u"climbs out") {
+        makeLibrary(u"Steam"_s, R"("AppState" { "installdir" "..\\..\\.." })", u"Half-Life"_s);
+        // Where the climb would land.
+        QVERIFY(tryWriteFile(m_home->filePath(u"hl.exe"_s), "MZ"));
+        QVERIFY(steamPath.set(steam));
+    } else if (setUp == u"install path" || setUp == u"steam path gone") {
+        makeLibrary(programFiles, manifest, u"Half-Life"_s, u"hl.exe"_s);
+        if (setUp == u"steam path gone")
+            QVERIFY(steamPath.set(m_home->filePath(u"uninstalled/Steam"_s)));
+        QVERIFY(installPath.set(QDir::toNativeSeparators(m_home->filePath(programFiles))));
+    } else if (setUp == u"other disk" || setUp == u"old list lower case") {
+        if (!QFileInfo(u"Z:/tmp"_s).isDir())
+            QSKIP("needs a second disk, such as Wine's Z:");
+        m_otherDisk = std::make_unique<QTemporaryDir>(u"Z:/tmp/tst_steam-XXXXXX"_s);
+        QVERIFY(m_otherDisk->isValid());
+        const QString library = m_otherDisk->filePath(u"SteamLibrary"_s);
+        makeLibrary(u"Steam"_s);
+        QVERIFY(steamPath.set(steam));
+        if (setUp == u"other disk") {
+            makeLibrary(library, manifest, u"Half-Life"_s, u"hl.exe"_s);
+            QVERIFY(tryWriteFile(steam + u"/steamapps/libraryfolders.vdf"_s,
+                                 currentLibraries({steam, library})));
+        } else {
+            makeLibrary(library, "AppState { installdir HL }", u"HL"_s, u"hl.exe"_s);
+            QVERIFY(
+                tryWriteFile(steam + u"/steamapps/libraryfolders.vdf"_s,
+                             "\"LibraryFolders\" { \"1\" \"z" + vdfPath(library).mid(1) + "\" }"));
+        }
+    }
+}
+#endif
 
 void TestSteam::launch_data()
 {
@@ -227,6 +360,14 @@ void TestSteam::launch_data()
     const QStringList applaunch{u"-applaunch"_s, u"70"_s};
     const QStringList viaFlatpak = QStringList{u"run"_s, u"com.valvesoftware.Steam"_s} + applaunch;
 
+#ifdef Q_OS_WIN
+    // Windows always runs the folder's hl.exe, whatever Steam client there is.
+    QTest::newRow("Windows, Steam running")
+        << u"game"_s << true << true << false << u"@/hl.exe"_s << QStringList();
+    QTest::newRow("Windows, no Steam")
+        << u"game"_s << false << false << false << u"@/hl.exe"_s << QStringList();
+    return;
+#endif
     QTest::newRow("hl.exe runs here")
         << u"game"_s << true << true << true << u"@/hl.exe"_s << QStringList();
     QTest::newRow("native game, Steam client")
@@ -257,13 +398,17 @@ void TestSteam::launch()
         QVERIFY(QFile::setPermissions(game + u"/hl.exe"_s, QFile::ReadOwner | QFile::ExeOwner));
     const LaunchEnvironment environment{home.path(), steam ? u"/usr/games/steam"_s : QString(),
                                         flatpak ? u"/usr/bin/flatpak"_s : QString()};
+#ifdef Q_OS_WIN
+    // What the player typed after Tagswap's own name, untouched.
+    const CommandLine arguments{uR"(-game tfc "+name \"x\"" "")"_s};
+#else
     CommandLine arguments;
     arguments.arguments = {"-game", "tfc", QByteArray("+name \xff\"x\""), QByteArray()};
+#endif
 
     const ProgramLaunch launch = gameLaunch(game, arguments, environment);
-    QCOMPARE(launch.program, QString(program).replace(u'@', game));
-    QCOMPARE(launch.arguments.arguments,
-             CommandLine::fromWords(before).arguments + arguments.arguments);
+    QCOMPARE(launch.program, QString(program).replace(u"@/"_s, game + QDir::separator()));
+    QVERIFY(launch.arguments == CommandLine::fromWords(before).followedBy(arguments));
     // The game's own programs start in its folder, as they always did.
     QCOMPARE(launch.workingDirectory, program.startsWith(u'@') ? game : QString());
 }
