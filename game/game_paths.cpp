@@ -4,6 +4,8 @@
 
 #include <QDir>
 
+#include <algorithm>
+
 namespace tagswap {
 
 namespace {
@@ -29,9 +31,28 @@ QString sprayDestination(const QString &gameDirectory, const QString &mod)
     return sprayDestination(gameDirectory, mod, SprayFile::PlDecal);
 }
 
+bool isModFolderName(const QString &mod)
+{
+#ifdef Q_OS_WIN
+    constexpr QStringView kRefused = u"/\\:";
+#else
+    // A mods.txt written on Windows may hold backslashes.
+    constexpr QStringView kRefused = u"/\\";
+#endif
+    if (mod.isEmpty() || mod == u"." || mod == u"..")
+        return false;
+    return std::none_of(mod.cbegin(), mod.cend(),
+                        [kRefused](QChar c) { return c.isNull() || kRefused.contains(c); });
+}
+
+QString notModFolderName(const QString &mod)
+{
+    return QStringLiteral("%1 is not a mod folder name.").arg(mod);
+}
+
 QString installedSprayPath(const QString &gameDirectory, const QString &mod)
 {
-    if (gameDirectory.isEmpty() || mod.isEmpty())
+    if (gameDirectory.isEmpty() || !isModFolderName(mod))
         return {};
     const QString steam = sprayDestination(gameDirectory, mod, SprayFile::TempDecal);
     return isExistingFile(steam) ? steam : sprayDestination(gameDirectory, mod, SprayFile::PlDecal);

@@ -17,8 +17,15 @@ QString sprayDestination(const QString &gameDirectory, const QString &mod);
 QString sprayDestination(const QString &gameDirectory, const QString &mod, SprayFile file);
 // "pldecal" or "tempdecal"
 QString sprayFileStem(SprayFile file);
+// Whether a mod text names one folder inside the game directory: not empty, not
+// "." or "..", and free of separators and NULs (on Windows, of ':' too, which
+// names a drive or a file's stream). Every other character is the mod's own.
+bool isModFolderName(const QString &mod);
+// "<mod> is not a mod folder name."
+QString notModFolderName(const QString &mod);
 // The spray a mod shows now: its tempdecal.wad, which the Steam release reads,
-// else its pldecal.wad. Empty when the game directory or the mod is not known.
+// else its pldecal.wad. Empty when the game directory or the mod is not known,
+// or when the mod text is no folder name.
 QString installedSprayPath(const QString &gameDirectory, const QString &mod);
 // <game directory>/hl.exe
 QString gameExecutable(const QString &gameDirectory);

@@ -8,6 +8,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 
 namespace tagswap {
 
@@ -26,6 +27,23 @@ QString tr(const char *text)
 
 constexpr SprayFile kBothFiles[] = {SprayFile::PlDecal, SprayFile::TempDecal};
 
+// Paths in messages as the player's system writes them.
+QString shown(const QString &path)
+{
+    return QDir::toNativeSeparators(path);
+}
+
+// An install that fails replaces nothing, so the copies it kept are of sprays
+// still in the game: they go, and the kept folder is as it was.
+SprayInstallResult failed(SprayInstallResult result, std::initializer_list<QString> lines)
+{
+    for (const QString &path : std::as_const(result.kept))
+        QFile::remove(path);
+    result.kept.clear();
+    result.error = joinLines(lines);
+    return result;
+}
+
 // Fills result.kept; false, with result.error set, when a spray could not be kept.
 bool keepWhatIsReplaced(const SprayInstall &request, SprayInstallResult &result)
 {
@@ -36,14 +54,30 @@ bool keepWhatIsReplaced(const SprayInstall &request, SprayInstallResult &result)
         if (kept.status == KeptSpray::Status::Kept)
             result.kept.append(kept.path);
         if (kept.status == KeptSpray::Status::Failed) {
-            result.error =
-                joinLines({tr("Could not keep a copy of %1 in %2, so nothing was replaced.")
-                               .arg(gameFile, QDir::toNativeSeparators(request.keptFolder)),
-                           tr("Reason: %1").arg(kept.error)});
+            result =
+                failed(result, {tr("Could not keep a copy of %1 in %2, so nothing was replaced.")
+                                    .arg(shown(gameFile), shown(request.keptFolder)),
+                                tr("Reason: %1").arg(kept.error)});
             return false;
         }
     }
     return true;
+}
+
+// Windows renames nothing over a read-only file, so there the guard comes off
+// for the step (and goes back on should it fail). The attribute is the file's,
+// so a tempdecal.wad with other names (hard links) loses it under those too.
+// Elsewhere the rename ignores the old file's mode and it is never touched: a
+// mode change would reach the file's other names, or through a link the file it
+// points to.
+bool liftsGuardFirst(const QString &tempdecal)
+{
+#ifdef Q_OS_WIN
+    return !QFileInfo(tempdecal).isSymbolicLink() && isWriteGuarded(tempdecal);
+#else
+    Q_UNUSED(tempdecal);
+    return false;
+#endif
 }
 
 } // namespace
@@ -75,6 +109,13 @@ bool setWriteGuard(const QString &path, bool guarded, QString *error)
 SprayInstallResult installSpray(const SprayInstall &request)
 {
     SprayInstallResult result;
+    // An empty mod text stands for the game directory itself.
+    if (!request.mod.isEmpty() && !isModFolderName(request.mod))
+        return failed(result,
+                      {tr("Could not copy %1 to %2.")
+                           .arg(shown(request.source),
+                                shown(sprayDestination(request.gameDirectory, request.mod))),
+                       tr("Reason: %1").arg(notModFolderName(request.mod))});
     if (!keepWhatIsReplaced(request, result))
         return result;
 
@@ -82,20 +123,26 @@ SprayInstallResult installSpray(const SprayInstall &request)
         sprayDestination(request.gameDirectory, request.mod, SprayFile::PlDecal);
     const QString tempdecal =
         sprayDestination(request.gameDirectory, request.mod, SprayFile::TempDecal);
-    // Windows refuses to replace a read-only file; the guard goes back on below.
-    const bool wasGuarded = isWriteGuarded(tempdecal);
+    const bool wasGuarded = liftsGuardFirst(tempdecal);
     QString reason;
     if (wasGuarded && !setWriteGuard(tempdecal, false, &reason)) {
-        result.error = joinLines({tr("Could not copy %1 to %2.").arg(request.source, tempdecal),
-                                  tr("Reason: %1").arg(reason)});
-        return result;
+        return failed(result,
+                      {tr("Could not copy %1 to %2.").arg(shown(request.source), shown(tempdecal)),
+                       tr("Reason: %1").arg(reason)});
     }
-    QString failed;
-    if (!replaceAllWithCopy(request.source, {pldecal, tempdecal}, &failed, &reason)) {
+    QString notReplaced;
+    QStringList notPutBack;
+    if (!replaceAllWithCopy(request.source, {pldecal, tempdecal}, &notReplaced, &reason,
+                            &notPutBack)) {
         if (QString ignored; wasGuarded)
             setWriteGuard(tempdecal, true, &ignored);
-        result.error = joinLines({tr("Could not copy %1 to %2.").arg(request.source, failed),
-                                  tr("Reason: %1").arg(reason)});
+        const std::initializer_list<QString> lines = {
+            tr("Could not copy %1 to %2.").arg(shown(request.source), shown(notReplaced)),
+            tr("Reason: %1").arg(reason)};
+        if (notPutBack.isEmpty())
+            return failed(result, lines);
+        // A file not put back was replaced after all: its kept copy stays.
+        result.error = joinLines(lines);
         return result;
     }
     result.installed = true;
@@ -103,7 +150,7 @@ SprayInstallResult installSpray(const SprayInstall &request)
         result.warning = joinLines(
             {tr("The spray is installed, but %1 could not be made read-only, so the game's "
                 "options screen may overwrite it.")
-                 .arg(tempdecal),
+                 .arg(shown(tempdecal)),
              tr("Reason: %1").arg(reason)});
     }
     return result;

@@ -137,13 +137,16 @@ void frmMain::markInstalledSpray()
     const QPointer<frmMain> window(this);
     // Many sprays share a size, so this may read thousands of files: off the
     // window's thread, and only the latest round's answer is shown.
-    QThreadPool::globalInstance()->start([window, round, folder, names, installed] {
-        QSet<QString> same = sameSprays(folder, names, installed);
-        QMetaObject::invokeMethod(qApp, [window, round, same = std::move(same)] {
-            if (window && window->m_markRound == round)
-                window->flbFiles->setInstalled(same);
+    QThreadPool::globalInstance()->start(
+        [window, round, folder, names, installed, inUse = m_gameFilesInUse] {
+            QMutexLocker reading(inUse.get());
+            QSet<QString> same = sameSprays(folder, names, installed);
+            reading.unlock();
+            QMetaObject::invokeMethod(qApp, [window, round, same = std::move(same)] {
+                if (window && window->m_markRound == round)
+                    window->flbFiles->setInstalled(same);
+            });
         });
-    });
 }
 
 QWidget *frmMain::messageOwner()
@@ -190,6 +193,8 @@ void frmMain::cmdChange_Click()
     const QString source = flbFiles->fileName();
     if (!confirmInstall(source))
         return;
+    // Not while a comparison reads the game's spray.
+    QMutexLocker replacing(m_gameFilesInUse.get());
     const SprayInstallResult result = installSpray({
         source,
         SettingsStore::read(settings::HLDir),
@@ -198,6 +203,7 @@ void frmMain::cmdChange_Click()
         replacedSprayFolder(),
         QDateTime::currentDateTime(),
     });
+    replacing.unlock();
     if (!result.installed)
         m_platform.messageBox(this, result.error, MsgBoxStyle::Critical, QStringLiteral("Tagswap"));
     else if (!result.warning.isEmpty())

@@ -3,7 +3,10 @@
 #include "command_line.h"
 #include "main_window_design.h"
 
+#include <QMutex>
 #include <QWidget>
+
+#include <memory>
 
 namespace tagswap {
 
@@ -61,6 +64,9 @@ private:
     bool m_shownOnce = false;
     // Counts the comparisons started, so that only the latest one marks the list.
     int m_markRound = 0;
+    // Held while a comparison reads the game's spray, and by Change: Windows
+    // replaces no file that is open. Shared, since a comparison may outlive the window.
+    std::shared_ptr<QMutex> m_gameFilesInUse = std::make_shared<QMutex>();
 };
 
 } // namespace tagswap

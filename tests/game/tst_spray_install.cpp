@@ -1,5 +1,7 @@
 // Installing a spray for both releases of the game: the kept copies of replaced
 // sprays, their names, the guard on tempdecal.wad, and the two files as one step.
+#include "file_guards.h"
+#include "game_paths.h"
 #include "replaced_sprays.h"
 #include "scratch_folder.h"
 #include "spray_install.h"
@@ -7,14 +9,14 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTest>
 
-#ifdef Q_OS_UNIX
-#include <sys/stat.h>
-#endif
+#include <filesystem>
 
 using namespace tagswap;
 using namespace Qt::StringLiterals;
+using tagswap::testing::isReadOnlyOnDisk;
 using tagswap::testing::readFile;
 using tagswap::testing::ScratchFolder;
 using tagswap::testing::snapshot;
@@ -22,6 +24,11 @@ using tagswap::testing::tryWriteFile;
 
 namespace {
 const QDateTime noon(QDate(2026, 12, 7), QTime(12, 0, 5));
+
+QString native(const QString &path)
+{
+    return QDir::toNativeSeparators(path);
+}
 } // namespace
 
 class TestSprayInstall : public QObject {
@@ -29,22 +36,34 @@ class TestSprayInstall : public QObject {
 
 private slots:
     void init();
+    void cleanup();
     void keepOrNot_data();
     void keepOrNot();
     void keptNames_data();
     void keptNames();
+    void modNames_data();
+    void modNames();
     void installsBothAndGuards();
     void keptFolderUnusableReplacesNothing();
     void failedCopyLeavesBothAsTheyWere();
+    void linkedGameFiles_data();
+    void linkedGameFiles();
+#ifdef Q_OS_LINUX
+    // Left out elsewhere: it needs sysfs (see the case).
+    void keepingAShortReadFails();
+#endif
 
 private:
     QString sprays() const { return m_root->filePath(u"sprays"_s); }
     QString kept() const { return m_root->filePath(u"kept"_s); }
-    QString mod() const { return m_root->filePath(u"game/valve"_s); }
+    // A name outside ASCII on the way, as in a player's home folder.
+    QString game() const { return m_root->filePath(u"Jürgen/Half-Life"_s); }
+    QString mod() const { return game() + u"/valve"_s; }
     SprayInstall request(const QString &spray) const
     {
+        // The game folder as the player's system writes it.
         return {sprays() + u'/' + spray,
-                m_root->filePath(u"game"_s),
+                native(game()),
                 u"valve"_s,
                 sprays(),
                 kept(),
@@ -57,6 +76,14 @@ void TestSprayInstall::init()
 {
     m_root = std::make_unique<ScratchFolder>();
     QVERIFY(QDir().mkpath(sprays()) && QDir().mkpath(mod()));
+}
+
+void TestSprayInstall::cleanup()
+{
+    // Windows removes no read-only file, not even with its folder.
+    QFile::setPermissions(mod() + u"/tempdecal.wad"_s, QFile::ReadOwner | QFile::WriteOwner);
+    QFile::setPermissions(game() + u"/cstrike/tempdecal.wad"_s,
+                          QFile::ReadOwner | QFile::WriteOwner);
 }
 
 void TestSprayInstall::keepOrNot_data()
@@ -72,6 +99,8 @@ void TestSprayInstall::keepOrNot_data()
     QTest::newRow("a spray kept nowhere") << spray << QString() << int(Status::Kept);
     QTest::newRow("same bytes in the spray folder")
         << spray << u"sprays/mine.wad"_s << int(Status::AlreadyKept);
+    QTest::newRow("same bytes, a name outside ASCII")
+        << spray << u"sprays/ñandú.wad"_s << int(Status::AlreadyKept);
     QTest::newRow("same bytes kept before")
         << spray << u"kept/old.wad"_s << int(Status::AlreadyKept);
     QTest::newRow("same size, other bytes") << spray << u"sprays/other.wad!"_s << int(Status::Kept);
@@ -130,6 +159,8 @@ void TestSprayInstall::keptNames_data()
                                  << u"tfc-pldecal-20261207-120005-3.wad"_s;
     QTest::newRow("a mod text with separators")
         << u"../x\\y:z"_s << QStringList() << u".._x_y_z-pldecal-20261207-120005.wad"_s;
+    QTest::newRow("a mod text outside ASCII")
+        << u"ñandú"_s << QStringList() << u"ñandú-pldecal-20261207-120005.wad"_s;
     QTest::newRow("an empty mod text")
         << QString() << QStringList() << u"_-pldecal-20261207-120005.wad"_s;
     QTest::newRow("a very long mod text")
@@ -148,6 +179,60 @@ void TestSprayInstall::keptNames()
     QCOMPARE(keptSprayName(kept(), mod, SprayFile::PlDecal, noon), kept() + u'/' + name);
 }
 
+void TestSprayInstall::modNames_data()
+{
+    QTest::addColumn<QString>("mod");
+    QTest::addColumn<bool>("accepted");
+
+    QTest::newRow("this folder") << u"."_s << false;
+    QTest::newRow("the folder above") << u".."_s << false;
+    QTest::newRow("a path") << u"a/b"_s << false;
+    QTest::newRow("a trailing separator") << u"valve/"_s << false;
+    QTest::newRow("a Windows path") << u"a\\b"_s << false;
+    QTest::newRow("a NUL") << u"x\0y"_s << false;
+#ifdef Q_OS_WIN
+    QTest::newRow("a drive") << u"C:"_s << false;
+#else
+    // Only Windows gives a colon a meaning in paths.
+    QTest::newRow("a colon") << u"C:"_s << true;
+#endif
+    QTest::newRow("dots leading a name") << u"..hidden"_s << true;
+    QTest::newRow("a space") << u"my mod"_s << true;
+    QTest::newRow("outside ASCII") << u"ñandú"_s << true;
+    QTest::newRow("valve") << u"valve"_s << true;
+}
+
+void TestSprayInstall::modNames()
+{
+    QFETCH(QString, mod);
+    QFETCH(bool, accepted);
+    const QByteArray spray(6296, 'n');
+    QVERIFY(tryWriteFile(sprays() + u"/new.wad"_s, spray));
+    // The folder the text points to is there, so that only the refusal keeps the files out.
+    const QString target = game() + u'/' + mod;
+    if (!mod.contains(QChar(0)))
+        QDir().mkpath(target);
+    const QStringList before = snapshot(m_root->path(), testing::FileDetail::Sha1);
+    SprayInstall install = request(u"new.wad"_s);
+    install.mod = mod;
+
+    const SprayInstallResult result = installSpray(install);
+    if (accepted) // Windows removes no read-only file.
+        QFile::setPermissions(target + u"/tempdecal.wad"_s, QFile::ReadOwner | QFile::WriteOwner);
+    QCOMPARE(result.installed, accepted);
+    // The check mark's comparison reads nothing outside the game folder either.
+    QCOMPARE(installedSprayPath(native(game()), mod).isEmpty(), !accepted);
+    if (accepted) {
+        QCOMPARE(readFile(target + u"/pldecal.wad"_s), spray);
+        QCOMPARE(readFile(target + u"/tempdecal.wad"_s), spray);
+        return;
+    }
+    QCOMPARE(result.error,
+             u"Could not copy %1 to %2.\r\nReason: %3 is not a mod folder name."_s.arg(
+                 native(sprays() + u"/new.wad"_s), native(target + u"/pldecal.wad"_s), mod));
+    QCOMPARE(snapshot(m_root->path(), testing::FileDetail::Sha1), before);
+}
+
 void TestSprayInstall::installsBothAndGuards()
 {
     const QByteArray first(6296, '1'), second(17176, '2'), games(6296, 'g');
@@ -161,6 +246,8 @@ void TestSprayInstall::installsBothAndGuards()
     QVERIFY2(result.warning.isEmpty(), qPrintable(result.warning));
     QCOMPARE(readFile(mod() + u"/pldecal.wad"_s), first);
     QCOMPARE(readFile(mod() + u"/tempdecal.wad"_s), first);
+    QVERIFY(isReadOnlyOnDisk(mod() + u"/tempdecal.wad"_s));
+    QVERIFY(!isReadOnlyOnDisk(mod() + u"/pldecal.wad"_s));
     QVERIFY(isWriteGuarded(mod() + u"/tempdecal.wad"_s));
     QVERIFY(!isWriteGuarded(mod() + u"/pldecal.wad"_s));
     // The game's own spray was in both files; it is kept once.
@@ -171,7 +258,7 @@ void TestSprayInstall::installsBothAndGuards()
     result = installSpray(request(u"second.wad"_s));
     QVERIFY2(result.installed, qPrintable(result.error));
     QCOMPARE(readFile(mod() + u"/tempdecal.wad"_s), second);
-    QVERIFY(isWriteGuarded(mod() + u"/tempdecal.wad"_s));
+    QVERIFY(isReadOnlyOnDisk(mod() + u"/tempdecal.wad"_s));
     QVERIFY(result.kept.isEmpty());
     QCOMPARE(QDir(kept()).entryList(QDir::Files).size(), 1);
     QCOMPARE(QDir(mod()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
@@ -187,7 +274,8 @@ void TestSprayInstall::keptFolderUnusableReplacesNothing()
 
     const SprayInstallResult result = installSpray(request(u"new.wad"_s));
     QVERIFY(!result.installed);
-    QVERIFY2(result.error.startsWith(u"Could not keep a copy of "_s + mod() + u"/tempdecal.wad"_s),
+    QVERIFY2(result.error.startsWith(u"Could not keep a copy of "_s
+                                     + native(mod() + u"/tempdecal.wad"_s)),
              qPrintable(result.error));
     QVERIFY(result.error.contains(u"so nothing was replaced"_s));
     QCOMPARE(snapshot(mod(), testing::FileDetail::Sha1), before);
@@ -196,19 +284,110 @@ void TestSprayInstall::keptFolderUnusableReplacesNothing()
 void TestSprayInstall::failedCopyLeavesBothAsTheyWere()
 {
     // tempdecal.wad cannot be replaced: a folder stands there. pldecal.wad comes
-    // first and could be; it must not be.
+    // first and could be; it must not be. The copy kept of it goes too.
     QVERIFY(tryWriteFile(sprays() + u"/new.wad"_s, QByteArray(6296, 'n')));
     QVERIFY(tryWriteFile(mod() + u"/pldecal.wad"_s, "old"));
     QVERIFY(QDir(mod()).mkdir(u"tempdecal.wad"_s));
-    const QStringList before = snapshot(mod(), testing::FileDetail::Sha1);
+    QVERIFY(QDir().mkpath(kept()));
+    const QStringList before = snapshot(m_root->path(), testing::FileDetail::Sha1);
 
     const SprayInstallResult result = installSpray(request(u"new.wad"_s));
     QVERIFY(!result.installed);
-    QVERIFY2(result.error.startsWith(u"Could not copy "_s + sprays() + u"/new.wad to "_s + mod()
-                                     + u"/tempdecal.wad."_s),
+    QVERIFY2(result.error.startsWith(u"Could not copy "_s + native(sprays() + u"/new.wad"_s)
+                                     + u" to "_s + native(mod() + u"/tempdecal.wad."_s)),
              qPrintable(result.error));
-    QCOMPARE(snapshot(mod(), testing::FileDetail::Sha1), before);
+    QVERIFY(result.kept.isEmpty());
+    QCOMPARE(snapshot(m_root->path(), testing::FileDetail::Sha1), before);
 }
+
+void TestSprayInstall::linkedGameFiles_data()
+{
+    QTest::addColumn<QString>("gameFile"); // in valve/, the other one is not there
+    QTest::addColumn<bool>("hardLink");    // else a symbolic link
+    QTest::addColumn<QString>("target");
+    QTest::addColumn<bool>("keepsCopy"); // of the other mod's spray
+
+    const QString mine = u"sprays/mine.wad"_s;
+    const QString othersMod = u"Jürgen/Half-Life/cstrike/tempdecal.wad"_s;
+#ifndef Q_OS_WIN
+    // Symbolic links are left out on Windows: making one needs a privilege there,
+    // and QFile::link() makes a shortcut instead.
+    QTest::newRow("tempdecal links into the spray folder")
+        << u"tempdecal.wad"_s << false << mine << false;
+    QTest::newRow("pldecal links into the spray folder")
+        << u"pldecal.wad"_s << false << mine << false;
+    QTest::newRow("tempdecal links to another mod's")
+        << u"tempdecal.wad"_s << false << othersMod << false;
+    QTest::newRow("tempdecal links to nothing")
+        << u"tempdecal.wad"_s << false << u"nowhere.wad"_s << false;
+    // Windows renames nothing over a read-only file, and the attribute it lifts
+    // first is the file's, under all its names.
+    QTest::newRow("tempdecal is another mod's, read-only, under a second name")
+        << u"tempdecal.wad"_s << true << othersMod << true;
+#endif
+    QTest::newRow("tempdecal is a spray under a second name")
+        << u"tempdecal.wad"_s << true << mine << false;
+}
+
+void TestSprayInstall::linkedGameFiles()
+{
+    QFETCH(QString, gameFile);
+    QFETCH(bool, hardLink);
+    QFETCH(QString, target);
+    QFETCH(bool, keepsCopy);
+    const QByteArray spray(6296, 'n'), mine(6296, 'm'), othersMod(17176, 'c');
+    const QString othersFile = game() + u"/cstrike/tempdecal.wad"_s;
+    QVERIFY(tryWriteFile(sprays() + u"/new.wad"_s, spray));
+    QVERIFY(tryWriteFile(sprays() + u"/mine.wad"_s, mine));
+    QVERIFY(QDir().mkpath(game() + u"/cstrike"_s) && tryWriteFile(othersFile, othersMod));
+    QString error;
+    QVERIFY2(setWriteGuard(othersFile, true, &error), qPrintable(error));
+    const QString link = mod() + u'/' + gameFile;
+    std::error_code code;
+    if (hardLink)
+        std::filesystem::create_hard_link(m_root->filePath(target).toStdU16String(),
+                                          link.toStdU16String(), code);
+    else
+        QVERIFY(QFile::link(m_root->filePath(target), link));
+    QVERIFY2(!code, code.message().c_str());
+    const QStringList spraysBefore = snapshot(sprays(), testing::FileDetail::Sha1);
+
+    const SprayInstallResult result = installSpray(request(u"new.wad"_s));
+    QVERIFY2(result.installed, qPrintable(result.error));
+    QVERIFY2(result.warning.isEmpty(), qPrintable(result.warning));
+    for (const QString &name : {u"pldecal.wad"_s, u"tempdecal.wad"_s}) {
+        QVERIFY(!QFileInfo(mod() + u'/' + name).isSymLink());
+        QCOMPARE(readFile(mod() + u'/' + name), spray);
+    }
+    QVERIFY(isReadOnlyOnDisk(mod() + u"/tempdecal.wad"_s));
+    QVERIFY(!isReadOnlyOnDisk(mod() + u"/pldecal.wad"_s));
+    // What the links led to keeps its bytes and its mode.
+    QCOMPARE(snapshot(sprays(), testing::FileDetail::Sha1), spraysBefore);
+    QVERIFY(!isReadOnlyOnDisk(sprays() + u"/mine.wad"_s));
+    QCOMPARE(readFile(othersFile), othersMod);
+    QVERIFY(isReadOnlyOnDisk(othersFile));
+    QVERIFY(!QFileInfo::exists(m_root->filePath(u"nowhere.wad"_s)));
+    // A link's target keeps its bytes, so nothing is kept of it.
+    QCOMPARE(result.kept.size(), keepsCopy ? 1 : 0);
+    if (keepsCopy)
+        QCOMPARE(readFile(result.kept.first()), othersMod);
+}
+
+#ifdef Q_OS_LINUX
+void TestSprayInstall::keepingAShortReadFails()
+{
+    // sysfs sizes its files a page each and holds a line in them, so reading one
+    // ends short of its size, as a file cut while it is read does.
+    const QString cutShort = u"/sys/devices/system/cpu/online"_s;
+    QVERIFY(QFileInfo(cutShort).size() > readFile(cutShort).size());
+
+    const KeptSpray result =
+        keepReplacedSpray(cutShort, u"valve"_s, SprayFile::TempDecal, {sprays()}, kept(), noon);
+    QCOMPARE(int(result.status), int(KeptSpray::Status::Failed));
+    QVERIFY2(result.error.startsWith(u"Only "_s), qPrintable(result.error));
+    QVERIFY(!QFileInfo::exists(kept()));
+}
+#endif
 
 QTEST_GUILESS_MAIN(TestSprayInstall)
 #include "tst_spray_install.moc"

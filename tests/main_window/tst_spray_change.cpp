@@ -1,6 +1,7 @@
 // The main window's buttons at work: Change copying sprays into the game,
 // Exit and the close box starting the game, and Help, About, Refresh and Settings.
 
+#include "file_guards.h"
 #include "file_list_box.h"
 #include "forms.h"
 #include "frm_main.h"
@@ -14,6 +15,7 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
 #include <QLineEdit>
@@ -26,11 +28,17 @@
 #include <memory>
 #include <vector>
 
+#ifdef Q_OS_WIN
+#include <shlobj.h>
+#endif
+
 using namespace Qt::StringLiterals;
 using tagswap::frmMain;
 using tagswap::frmSettings;
 using tagswap::MsgBoxStyle;
 using tagswap::SettingsStore;
+using tagswap::testing::FileDetail;
+using tagswap::testing::isReadOnlyOnDisk;
 using tagswap::testing::openForm;
 using tagswap::testing::readFile;
 using tagswap::testing::RecordingPlatform;
@@ -149,8 +157,21 @@ private slots:
     void directoryAcceptedInSettingsIsUsedByChange();
 
 private:
-    // "@" stands for the game folder of the case.
-    QString inGame(QString path) const { return path.replace(u'@', m_game->path()); }
+    // "@" stands for the game folder of the case; paths as the player's system writes them.
+    QString inGame(QString path) const
+    {
+        return QDir::toNativeSeparators(path.replace(u'@', m_game->path()));
+    }
+    QString keptFolder() const;
+    QStringList keptSprays() const;
+    // What the message boxes said, for a check that found one too many.
+    QString messagesShown() const
+    {
+        QStringList texts;
+        for (const RecordingPlatform::Message &message : m_platform.messages)
+            texts << message.text;
+        return texts.join(u" | "_s);
+    }
     std::unique_ptr<frmMain> openWindow(tagswap::CommandLine commandLine = {})
     {
         return openForm<frmMain>(m_platform, std::move(commandLine));
@@ -163,6 +184,31 @@ private:
     const QByteArray m_grandmother = sprayBytes(1);
     const QByteArray m_other = sprayBytes(2);
 };
+
+// Where the player's system keeps an application's data, asked of the system itself.
+QString SprayChangeTest::keptFolder() const
+{
+#ifdef Q_OS_WIN
+    PWSTR localAppData = nullptr;
+    QString folder;
+    if (SHGetKnownFolderPath(FOLDERID_LocalAppData, 0, nullptr, &localAppData) == S_OK)
+        folder = QDir::fromNativeSeparators(QString::fromWCharArray(localAppData));
+    CoTaskMemFree(localAppData);
+#else
+    const QString folder = m_settings.dataHome();
+#endif
+    return folder + u"/Tagswap/replaced"_s;
+}
+
+// The bytes of every kept spray, in name order.
+QStringList SprayChangeTest::keptSprays() const
+{
+    QStringList contents;
+    const QDir kept(keptFolder());
+    for (const QString &name : kept.entryList(QDir::Files, QDir::Name))
+        contents << QString::fromLatin1(readFile(kept.filePath(name)));
+    return contents;
+}
 
 void SprayChangeTest::initTestCase()
 {
@@ -189,13 +235,17 @@ void SprayChangeTest::init()
 
 void SprayChangeTest::cleanup()
 {
+    // Windows removes no read-only file, so the guards come off first.
+    QDirIterator files(m_game->path(), QDir::Files, QDirIterator::Subdirectories);
+    while (files.hasNext())
+        QFile::setPermissions(files.next(), QFile::ReadOwner | QFile::WriteOwner);
     m_work.reset();
     m_game.reset();
 }
 
 void SprayChangeTest::changeWithoutSelectionOnlyWarns()
 {
-    QVERIFY(SettingsStore::save(settings::HLDir, m_game->path()));
+    QVERIFY(SettingsStore::save(settings::HLDir, inGame(u"@"_s)));
     const auto window = openWindow();
     m_settings.clearStore();
     const QStringList gameBefore = snapshot(m_game->path());
@@ -216,18 +266,26 @@ void SprayChangeTest::changeWithoutSelectionOnlyWarns()
 
 void SprayChangeTest::changeCopiesSelectedSpray()
 {
-    QVERIFY(SettingsStore::save(settings::HLDir, m_game->path()));
+    QVERIFY(SettingsStore::save(settings::HLDir, inGame(u"@"_s)));
     const QString installed = m_game->filePath(u"valve/pldecal.wad"_s);
+    const QString steamCopy = m_game->filePath(u"valve/tempdecal.wad"_s);
     QVERIFY(tryWriteFile(installed, "the spray the game had"));
     const auto window = openWindow();
 
     QVERIFY(selectSpray(*window, u"grandmother.wad"_s));
     press(window->cmdChange);
+    QVERIFY2(m_platform.messages.isEmpty(), qPrintable(messagesShown()));
     QCOMPARE(readFile(installed), m_grandmother);
+    QCOMPARE(readFile(steamCopy), m_grandmother);
+    // Guarded against the game's options screen; the original release's file needs no guard.
+    QVERIFY(isReadOnlyOnDisk(steamCopy));
+    QVERIFY(!isReadOnlyOnDisk(installed));
     QCOMPARE(window->flbFiles->fileName(), u"grandmother.wad"_s);
     QCOMPARE(window->cmbMod->currentText(), u"valve"_s);
+    // The game's spray was in no other place.
+    QCOMPARE(keptSprays(), QStringList{u"the spray the game had"_s});
 
-    // The same selection again copies again.
+    // The same selection again copies again, over the guard.
     QVERIFY(tryWriteFile(installed, "changed in between"));
     press(window->cmdChange);
     QCOMPARE(readFile(installed), m_grandmother);
@@ -235,8 +293,12 @@ void SprayChangeTest::changeCopiesSelectedSpray()
     QVERIFY(selectSpray(*window, u"other.wad"_s));
     press(window->cmdChange);
     QCOMPARE(readFile(installed), m_other);
+    QCOMPARE(readFile(steamCopy), m_other);
+    QVERIFY(isReadOnlyOnDisk(steamCopy));
 
-    QVERIFY(m_platform.messages.isEmpty());
+    QVERIFY2(m_platform.messages.isEmpty(), qPrintable(messagesShown()));
+    QCOMPARE(keptSprays().size(), 2);
+    QVERIFY(keptSprays().contains(u"changed in between"_s));
     QCOMPARE(snapshot(m_game->path() + u"/valve"_s),
              QStringList({u"pldecal.wad 150008"_s, u"tempdecal.wad 150008"_s}));
     QCOMPARE(readFile(u"grandmother.wad"_s), m_grandmother);
@@ -248,16 +310,25 @@ void SprayChangeTest::destination_data()
     QTest::addColumn<bool>("modsFile");
     QTest::addColumn<QByteArray>("mods");
     QTest::addColumn<int>("modIndex");
+    QTest::addColumn<QString>("spray");
     QTest::addColumn<QString>("destination");
 
-    QTest::newRow("valve") << u"@"_s << false << QByteArray() << 0 << u"@/valve/pldecal.wad"_s;
-    QTest::newRow("second mod picked")
-        << u"@"_s << true << QByteArray("valve\r\ntfc\r\n") << 1 << u"@/tfc/pldecal.wad"_s;
+    const QString grandmother = u"grandmother.wad"_s;
+    QTest::newRow("valve") << u"@"_s << false << QByteArray() << 0 << grandmother
+                           << u"@/valve/pldecal.wad"_s;
+    QTest::newRow("second mod picked") << u"@"_s << true << QByteArray("valve\r\ntfc\r\n") << 1
+                                       << grandmother << u"@/tfc/pldecal.wad"_s;
     QTest::newRow("empty mod entry")
-        << u"@"_s << true << QByteArray("\r\n") << 0 << u"@//pldecal.wad"_s;
-    QTest::newRow("empty mod list") << u"@"_s << true << QByteArray() << -1 << u"@//pldecal.wad"_s;
+        << u"@"_s << true << QByteArray("\r\n") << 0 << grandmother << u"@//pldecal.wad"_s;
+    QTest::newRow("empty mod list")
+        << u"@"_s << true << QByteArray() << -1 << grandmother << u"@//pldecal.wad"_s;
     QTest::newRow("game folder stored with trailing slash")
-        << u"@/"_s << false << QByteArray() << 0 << u"@//valve/pldecal.wad"_s;
+        << u"@/"_s << false << QByteArray() << 0 << grandmother << u"@//valve/pldecal.wad"_s;
+    QTest::newRow("game folder under a name outside ASCII")
+        << u"@/Jürgen/Half-Life"_s << false << QByteArray() << 0 << grandmother
+        << u"@/Jürgen/Half-Life/valve/pldecal.wad"_s;
+    QTest::newRow("spray named outside ASCII")
+        << u"@"_s << false << QByteArray() << 0 << u"ñandú.wad"_s << u"@/valve/pldecal.wad"_s;
 }
 
 void SprayChangeTest::destination()
@@ -266,19 +337,27 @@ void SprayChangeTest::destination()
     QFETCH(bool, modsFile);
     QFETCH(QByteArray, mods);
     QFETCH(int, modIndex);
+    QFETCH(QString, spray);
     QFETCH(QString, destination);
+    destination = inGame(destination);
     if (modsFile)
         QVERIFY(tryWriteFile(u"mods.txt"_s, mods));
+    if (!QFileInfo::exists(spray))
+        QVERIFY(tryWriteFile(spray, m_grandmother));
+    // An old spray there, so that it is kept and replaced on the way.
+    QVERIFY(QDir().mkpath(QFileInfo(destination).path()));
+    QVERIFY(tryWriteFile(destination, "the spray the game had"));
     QVERIFY(SettingsStore::save(settings::HLDir, inGame(hlDir)));
     const auto window = openWindow();
     window->cmbMod->setCurrentIndex(modIndex);
     QCOMPARE(window->cmbMod->currentIndex(), modIndex);
 
-    QVERIFY(selectSpray(*window, u"grandmother.wad"_s));
+    QVERIFY(selectSpray(*window, spray));
     press(window->cmdChange);
 
-    QVERIFY(m_platform.messages.isEmpty());
-    QCOMPARE(readFile(inGame(destination)), m_grandmother);
+    QVERIFY2(m_platform.messages.isEmpty(), qPrintable(messagesShown()));
+    QCOMPARE(readFile(destination), m_grandmother);
+    QCOMPARE(keptSprays(), QStringList{u"the spray the game had"_s});
 }
 
 void SprayChangeTest::failedCopy_data()
@@ -287,20 +366,33 @@ void SprayChangeTest::failedCopy_data()
     QTest::addColumn<QString>("hlDir");
     QTest::addColumn<QString>("mods"); // the lines of mods.txt; none when empty
     QTest::addColumn<bool>("deleteSpray");
+    QTest::addColumn<QString>("held"); // a game file another program holds open (Windows)
     QTest::addColumn<QString>("destination");
 
     QTest::newRow("mod folder missing")
-        << true << u"@"_s << u"nomod"_s << false << u"@/nomod/pldecal.wad"_s;
+        << true << u"@"_s << u"nomod"_s << false << QString() << u"@/nomod/pldecal.wad"_s;
     QTest::newRow("trailing slash kept in the path")
-        << true << u"@/"_s << u"nomod"_s << false << u"@//nomod/pldecal.wad"_s;
-    QTest::newRow("no game folder stored") << false << QString() << u"tagswap-no-such-mod"_s
-                                           << false << u"/tagswap-no-such-mod/pldecal.wad"_s;
-    QTest::newRow("game folder is a file")
-        << true << u"@/hl.exe"_s << QString() << false << u"@/hl.exe/valve/pldecal.wad"_s;
+        << true << u"@/"_s << u"nomod"_s << false << QString() << u"@//nomod/pldecal.wad"_s;
+    QTest::newRow("no game folder stored")
+        << false << QString() << u"tagswap-no-such-mod"_s << false << QString()
+        << u"/tagswap-no-such-mod/pldecal.wad"_s;
+    QTest::newRow("game folder is a file") << true << u"@/hl.exe"_s << QString() << false
+                                           << QString() << u"@/hl.exe/valve/pldecal.wad"_s;
     QTest::newRow("pldecal.wad is a folder")
-        << true << u"@"_s << u"dirmod"_s << false << u"@/dirmod/pldecal.wad"_s;
+        << true << u"@"_s << u"dirmod"_s << false << QString() << u"@/dirmod/pldecal.wad"_s;
     QTest::newRow("spray deleted after listing")
-        << true << u"@"_s << QString() << true << u"@/valve/pldecal.wad"_s;
+        << true << u"@"_s << QString() << true << QString() << u"@/valve/pldecal.wad"_s;
+    // Refused, and the folder above is where the files would have landed.
+    QTest::newRow("mod text leading out of the game folder")
+        << true << u"@/valve"_s << u".."_s << false << QString() << u"@/valve/../pldecal.wad"_s;
+#ifdef Q_OS_WIN
+    // What an unwritable folder is on Linux: the running game holds its spray open.
+    QTest::newRow("tempdecal.wad held open")
+        << true << u"@"_s << QString() << false << u"valve/tempdecal.wad"_s
+        << u"@/valve/tempdecal.wad"_s;
+    QTest::newRow("pldecal.wad held open") << true << u"@"_s << QString() << false
+                                           << u"valve/pldecal.wad"_s << u"@/valve/pldecal.wad"_s;
+#endif
 }
 
 void SprayChangeTest::failedCopy()
@@ -309,11 +401,16 @@ void SprayChangeTest::failedCopy()
     QFETCH(QString, hlDir);
     QFETCH(QString, mods);
     QFETCH(bool, deleteSpray);
+    QFETCH(QString, held);
     QFETCH(QString, destination);
     destination = inGame(destination);
     QVERIFY(!QFileInfo::exists(u"/tagswap-no-such-mod"_s));
     QVERIFY(tryWriteFile(m_game->filePath(u"hl.exe"_s), "MZ"));
     QVERIFY(tryWriteFile(m_game->filePath(u"valve/pldecal.wad"_s), "the spray the game had"));
+    // Guarded, so that a failure must put the guard back as well.
+    const QString steamCopy = m_game->filePath(u"valve/tempdecal.wad"_s);
+    QVERIFY(tryWriteFile(steamCopy, "the game's own"));
+    QVERIFY(QFile::setPermissions(steamCopy, QFile::ReadOwner));
     QVERIFY(QDir(m_game->path()).mkpath(u"dirmod/pldecal.wad"_s));
     if (!mods.isEmpty())
         QVERIFY(tryWriteFile(u"mods.txt"_s, mods.toLatin1()));
@@ -323,7 +420,15 @@ void SprayChangeTest::failedCopy()
     QVERIFY(selectSpray(*window, u"grandmother.wad"_s));
     if (deleteSpray)
         QVERIFY(QFile::remove(u"grandmother.wad"_s));
-    const QStringList gameBefore = snapshot(m_game->path());
+#ifdef Q_OS_WIN
+    std::unique_ptr<tagswap::testing::HeldOpen> holder;
+    if (!held.isEmpty()) {
+        holder = std::make_unique<tagswap::testing::HeldOpen>(m_game->filePath(held));
+        QVERIFY(holder->isValid());
+    }
+#endif
+    const QStringList gameBefore = snapshot(m_game->path(), FileDetail::Sha1);
+    const QStringList keptBefore = snapshot(keptFolder(), FileDetail::Sha1);
 
     press(window->cmdChange);
 
@@ -333,9 +438,12 @@ void SprayChangeTest::failedCopy()
     QCOMPARE(error.style, MsgBoxStyle::Critical);
     QVERIFY2(error.text.contains(u"grandmother.wad"_s), qPrintable(error.text));
     QVERIFY2(error.text.contains(destination), qPrintable(error.text));
-    // Nothing half-written is left, and the game keeps the spray it had.
-    QCOMPARE(snapshot(m_game->path()), gameBefore);
+    // Nothing half-written is left, the game keeps the spray it had, and no copy
+    // is kept of a spray that was not replaced.
+    QCOMPARE(snapshot(m_game->path(), FileDetail::Sha1), gameBefore);
     QCOMPARE(readFile(m_game->filePath(u"valve/pldecal.wad"_s)), "the spray the game had");
+    QVERIFY(isReadOnlyOnDisk(steamCopy));
+    QCOMPARE(snapshot(keptFolder(), FileDetail::Sha1), keptBefore);
 
     QCOMPARE(m_platform.endCount, 0);
     QVERIFY(window->isVisible());
@@ -350,13 +458,13 @@ void SprayChangeTest::sprayNamedPldecalCopiedOntoItself()
     const QString modFolder = m_game->filePath(u"valve"_s);
     QVERIFY(tryWriteFile(modFolder + u"/pldecal.wad"_s, m_grandmother));
     QVERIFY(QDir::setCurrent(modFolder));
-    QVERIFY(SettingsStore::save(settings::HLDir, m_game->path()));
+    QVERIFY(SettingsStore::save(settings::HLDir, inGame(u"@"_s)));
     const auto window = openWindow();
 
     QVERIFY(selectSpray(*window, u"pldecal.wad"_s));
     press(window->cmdChange);
 
-    QVERIFY(m_platform.messages.isEmpty());
+    QVERIFY2(m_platform.messages.isEmpty(), qPrintable(messagesShown()));
     QCOMPARE(readFile(modFolder + u"/pldecal.wad"_s), m_grandmother);
     QCOMPARE(snapshot(modFolder),
              QStringList({u"pldecal.wad 150008"_s, u"tempdecal.wad 150008"_s}));
@@ -411,9 +519,15 @@ void SprayChangeTest::exit()
     }
     QCOMPARE(m_platform.starts.size(), 1);
     const tagswap::ProgramLaunch &game = m_platform.starts.first();
+#ifdef Q_OS_WIN
+    // Windows always starts the folder's hl.exe.
+    const QString started = u"hl.exe"_s;
+#else
     // Where hl.exe can run it is started as it always was; without one, and with
     // no Steam client, the native game's script.
-    QCOMPARE(game.program, hlDir + (storeDir ? u"/hl.exe"_s : u"/hl.sh"_s));
+    const QString started = storeDir ? u"hl.exe"_s : u"hl.sh"_s;
+#endif
+    QCOMPARE(game.program, hlDir + QDir::separator() + started);
     QCOMPARE(game.workingDirectory, hlDir);
 #ifndef Q_OS_WIN
     QCOMPARE(game.arguments.arguments, rawArguments);
@@ -538,15 +652,15 @@ void SprayChangeTest::directoryAcceptedInSettingsIsUsedByChange()
     QVERIFY(tryWriteFile(m_game->filePath(u"hl.exe"_s), "MZ"));
     const auto window = openWindow();
     whenSettingsOpen([&](frmSettings &dialog) {
-        dialog.txtHalfLife->setText(m_game->path() + u"/"_s);
+        dialog.txtHalfLife->setText(inGame(u"@/"_s));
         press(dialog.cmdOk);
     });
     press(window->cmdSettings);
-    QCOMPARE(SettingsStore::read(settings::HLDir), m_game->path());
+    QCOMPARE(SettingsStore::read(settings::HLDir), inGame(u"@"_s));
 
     QVERIFY(selectSpray(*window, u"grandmother.wad"_s));
     press(window->cmdChange);
-    QVERIFY(m_platform.messages.isEmpty());
+    QVERIFY2(m_platform.messages.isEmpty(), qPrintable(messagesShown()));
     QCOMPARE(readFile(m_game->filePath(u"valve/pldecal.wad"_s)), m_grandmother);
 }
 
