@@ -42,9 +42,11 @@ QString describe(const std::error_code &code)
 // not even a kill leaves a temporary file behind.
 struct Pending {
     QString destination;
-    QString actual; // the file the destination names, through a link
+    // Where the new file is committed first when it cannot be written in place
+    // (see needsStaging()); then renamed over the destination. Empty otherwise.
+    QString staged;
     std::unique_ptr<QSaveFile> file;
-    QString backup; // a second name for the old file while the step runs
+    QString backup; // a second name for the old file (or link) while the step runs
     bool placed = false;
 };
 
@@ -58,13 +60,22 @@ bool fail(QString *failed, QString *error, const QString &destination, const QSt
 }
 
 // A full disk or a size limit first shows as a short write with no error set;
-// writing on brings the error that names the cause.
-bool writeAll(QSaveFile &out, const char *data, qint64 size)
+// writing on brings the error that names the cause. A write that takes nothing
+// and says nothing is tried again a few times, then reported as such rather
+// than as an unknown error.
+bool writeAll(QSaveFile &out, const char *data, qint64 size, QString *error)
 {
-    while (size > 0) {
+    constexpr int kMostIdleWrites = 8;
+    for (int idle = 0; size > 0;) {
         const qint64 written = out.write(data, size);
-        if (written <= 0)
+        if (written < 0) {
+            *error = out.errorString();
             return false;
+        }
+        if (written == 0 && ++idle == kMostIdleWrites) {
+            *error = tr("The system took none of the bytes and gave no reason.");
+            return false;
+        }
         data += written;
         size -= written;
     }
@@ -77,7 +88,9 @@ bool copyInto(QFile &in, std::vector<Pending> &all, QString *failed, QString *er
 {
     char chunk[64 * 1024];
     for (Pending &p : all) {
-        p.file = std::make_unique<QSaveFile>(p.destination);
+        if (std::error_code ignored; !p.staged.isEmpty())
+            std::filesystem::remove(fsPath(p.staged), ignored); // a crash's leftover
+        p.file = std::make_unique<QSaveFile>(p.staged.isEmpty() ? p.destination : p.staged);
         // Unbuffered: a buffered QSaveFile of Qt 6.4 reports a commit as done
         // when the final flush found the disk full, and leaves an empty file.
         if (!p.file->open(QIODevice::WriteOnly | QIODevice::Unbuffered))
@@ -90,68 +103,142 @@ bool copyInto(QFile &in, std::vector<Pending> &all, QString *failed, QString *er
                 return fail(failed, error, p.destination, in.errorString());
             if (got == 0)
                 break;
-            if (!writeAll(*p.file, chunk, got))
-                return fail(failed, error, p.destination, p.file->errorString());
+            if (QString reason; !writeAll(*p.file, chunk, got, &reason))
+                return fail(failed, error, p.destination, reason);
         }
     }
     return true;
 }
 
-// QSaveFile replaces the file a link points to, not the link; so is the old file kept.
-QString linkedFile(const QString &path)
+QString shown(const QString &path)
+{
+    return QDir::toNativeSeparators(path);
+}
+
+// ".<name><suffix>" beside path: hidden, and on the same file system, so a rename is one step.
+QString besideName(const QString &path, const QString &suffix)
 {
     const QFileInfo info(path);
-    const QString target = info.isSymLink() ? info.canonicalFilePath() : QString();
-    return target.isEmpty() ? path : target;
+    return info.dir().filePath(u'.' + info.fileName() + suffix);
+}
+
+// Whether anything is at path, a link to nothing included.
+bool isTaken(const QString &path)
+{
+    const QFileInfo info(path);
+    return info.isSymbolicLink() || info.exists();
 }
 
 #ifdef Q_OS_WIN
 // A link shares the file's locks: while another program holds the old file
 // open, its second name could not be removed again.
 constexpr bool kKeepOldNameAsLink = false;
+// Windows renames nothing over a read-only file.
+constexpr bool kRenameIgnoresMode = false;
 #else
 constexpr bool kKeepOldNameAsLink = true;
+constexpr bool kRenameIgnoresMode = true;
 #endif
+
+// QSaveFile writes through a link into the file it names, and refuses a file
+// without write permission although the rename it ends with would not. Such a
+// destination is written beside and renamed over, which replaces the link
+// itself and leaves the other names of a linked file their bytes and mode.
+bool needsStaging(const QString &destination)
+{
+    const QFileInfo info(destination);
+    constexpr QFileDevice::Permissions anyWrite =
+        QFileDevice::WriteOwner | QFileDevice::WriteGroup | QFileDevice::WriteOther;
+    return info.isSymbolicLink()
+           || (kRenameIgnoresMode && info.isFile() && !(info.permissions() & anyWrite));
+}
+
+// Backups outlive their step only when it was cut short: by a crash, or by a
+// put-back that failed and was reported (Tagswap has kept a copy of the spray
+// then as well). They are cleared rather than counted as taken, so that no
+// number of them blocks a later step.
+constexpr int kBackupNames = 16;
+
+void clearLeftoverBackups(const QString &stem)
+{
+    std::error_code ignored;
+    for (int n = 0; n < kBackupNames; ++n)
+        std::filesystem::remove(fsPath(stem + QString::number(n)), ignored);
+}
+
+// Made where nothing is, so that putting it back restores exactly what was there.
+bool makeSecondName(const QString &path, const QString &name, std::error_code &code)
+{
+    if (QFileInfo(path).isSymbolicLink()) {
+        std::filesystem::copy_symlink(fsPath(path), fsPath(name), code);
+        return !code;
+    }
+    if (kKeepOldNameAsLink) {
+        std::filesystem::create_hard_link(fsPath(path), fsPath(name), code);
+        if (!code)
+            return true;
+    }
+    // Some file systems (FAT on an SD card) have no links: a copy serves as well.
+    code.clear();
+    return std::filesystem::copy_file(fsPath(path), fsPath(name), code);
+}
 
 // A second name for the old file, so it can be put back if a later rename fails.
 bool keepOldName(Pending &p, std::error_code &code)
 {
-    if (!QFileInfo::exists(p.actual))
+    if (!isTaken(p.destination))
         return true;
-    const QFileInfo target(p.actual);
-    const QString stem = target.dir().filePath(QStringLiteral(".%1.old").arg(target.fileName()));
-    for (int attempt = 0; attempt < 16; ++attempt) {
-        p.backup = stem + QString::number(attempt);
-        if (kKeepOldNameAsLink)
-            std::filesystem::create_hard_link(fsPath(p.actual), fsPath(p.backup), code);
-        else
-            std::filesystem::copy_file(fsPath(p.actual), fsPath(p.backup), code);
-        if (!code)
-            return true;
-        if (code != std::errc::file_exists)
-            break;
+    const QString stem = besideName(p.destination, QStringLiteral(".old"));
+    clearLeftoverBackups(stem);
+    for (int n = 0; n < kBackupNames; ++n) {
+        const QString name = stem + QString::number(n);
+        // What could not be cleared (a folder with files in it) is passed over.
+        if (isTaken(name))
+            continue;
+        if (!makeSecondName(p.destination, name, code))
+            return false;
+        p.backup = name;
+        return true;
     }
-    // Some file systems (FAT on an SD card) have no links: a copy serves as well.
-    code.clear();
-    if (std::filesystem::copy_file(fsPath(p.actual), fsPath(p.backup), code))
-        return true;
-    p.backup.clear();
+    code = std::make_error_code(std::errc::file_exists);
     return false;
 }
 
-// Puts back what the step replaced, once a later file could not be placed.
-void putBack(std::vector<Pending> &all)
+// Puts one file back; what cannot be put back is said, with where its old one is.
+QString putBackOne(Pending &p)
 {
-    std::error_code ignored;
+    std::error_code code;
+    if (!p.backup.isEmpty())
+        std::filesystem::rename(fsPath(p.backup), fsPath(p.destination), code);
+    else
+        std::filesystem::remove(fsPath(p.destination), code);
+    if (!code)
+        return {};
+    if (p.backup.isEmpty())
+        return tr("%1 could not be removed again (%2): it holds the new copy where there was no "
+                  "file before.")
+            .arg(shown(p.destination), describe(code));
+    return tr("%1 could not be put back (%2): it holds the new copy, and its old file is kept "
+              "as %3.")
+        .arg(shown(p.destination), describe(code), shown(p.backup));
+}
+
+// Puts back what the step replaced, once a later file could not be placed.
+// Returns what could not be put back, in words; a backup still needed stays.
+QString putBack(std::vector<Pending> &all, QStringList *leftReplaced)
+{
+    QStringList notPutBack;
     for (Pending &p : all) {
         if (!p.placed)
             continue;
-        if (!p.backup.isEmpty())
-            std::filesystem::rename(fsPath(p.backup), fsPath(p.actual), ignored);
-        else
-            std::filesystem::remove(fsPath(p.actual), ignored);
+        if (const QString said = putBackOne(p); !said.isEmpty()) {
+            notPutBack << said;
+            if (leftReplaced)
+                *leftReplaced << p.destination;
+        }
         p.backup.clear();
     }
+    return notPutBack.join(u' ');
 }
 
 void removeLeftovers(std::vector<Pending> &all)
@@ -162,7 +249,27 @@ void removeLeftovers(std::vector<Pending> &all)
             std::filesystem::remove(fsPath(p.backup), ignored);
         if (p.file && !p.placed)
             p.file->cancelWriting();
+        if (!p.staged.isEmpty() && !p.placed)
+            std::filesystem::remove(fsPath(p.staged), ignored);
     }
+}
+
+// A staged file is committed beside its destination and then renamed over it.
+bool place(Pending &p, QString *reason)
+{
+    if (!p.file->commit()) {
+        *reason = p.file->errorString();
+        return false;
+    }
+    if (std::error_code code; !p.staged.isEmpty()) {
+        std::filesystem::rename(fsPath(p.staged), fsPath(p.destination), code);
+        if (code) {
+            *reason = describe(code);
+            return false;
+        }
+    }
+    p.placed = true;
+    return true;
 }
 
 bool placeAll(std::vector<Pending> &all, QString *failed, QString *error)
@@ -174,9 +281,8 @@ bool placeAll(std::vector<Pending> &all, QString *failed, QString *error)
             return fail(failed, error, all[i].destination, describe(code));
     }
     for (Pending &p : all) {
-        if (!p.file->commit())
-            return fail(failed, error, p.destination, p.file->errorString());
-        p.placed = true;
+        if (QString reason; !place(p, &reason))
+            return fail(failed, error, p.destination, reason);
     }
     return true;
 }
@@ -201,8 +307,7 @@ bool writeFileWhole(const QString &path, const QByteArray &bytes, QString *error
         *error = out.errorString();
         return false;
     }
-    if (!writeAll(out, bytes.constData(), bytes.size())) {
-        *error = out.errorString();
+    if (!writeAll(out, bytes.constData(), bytes.size(), error)) {
         out.cancelWriting();
         return false;
     }
@@ -214,7 +319,7 @@ bool writeFileWhole(const QString &path, const QByteArray &bytes, QString *error
 }
 
 bool replaceAllWithCopy(const QString &source, const QStringList &destinations, QString *failed,
-                        QString *error)
+                        QString *error, QStringList *leftReplaced)
 {
     if (destinations.isEmpty())
         return true;
@@ -228,14 +333,19 @@ bool replaceAllWithCopy(const QString &source, const QStringList &destinations, 
     std::vector<Pending> all(destinations.size());
     for (qsizetype i = 0; i < destinations.size(); ++i) {
         all[i].destination = destinations[i];
-        all[i].actual = linkedFile(destinations[i]);
+        if (needsStaging(destinations[i]))
+            all[i].staged = besideName(destinations[i], QStringLiteral(".new"));
     }
     bool done = copyInto(in, all, failed, error);
     // The source may be one of the destinations, and Windows renames nothing over an open file.
     in.close();
     done = done && placeAll(all, failed, error);
-    if (!done)
-        putBack(all);
+    if (const QString notPutBack = done ? QString() : putBack(all, leftReplaced);
+        !notPutBack.isEmpty() && error) {
+        if (!error->endsWith(u'.'))
+            *error += u'.';
+        *error += u' ' + notPutBack;
+    }
     removeLeftovers(all);
     return done;
 }

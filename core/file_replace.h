@@ -18,10 +18,16 @@ bool replaceWithCopy(const QString &source, const QString &destination, QString 
 // either every destination is a complete copy or every one is as it was. On
 // failure *failed names the destination that could not be written and *error
 // says why; no temporary file is left behind.
+// A destination that is a link is itself replaced by a file: what it points to
+// is never written.
+// Should putting back fail as well, *error also says which destination now holds
+// the copy and under which name its old file is kept, and *leftReplaced lists
+// those destinations.
 bool replaceAllWithCopy(const QString &source, const QStringList &destinations, QString *failed,
-                        QString *error);
+                        QString *error, QStringList *leftReplaced = nullptr);
 
-// Writes bytes to path whole or not at all, as replaceWithCopy() does.
+// Writes bytes to path whole or not at all, as replaceWithCopy() does: the one
+// writer of whole files.
 bool writeFileWhole(const QString &path, const QByteArray &bytes, QString *error);
 
 // Whether a regular file (or a link to one) exists at path; its size does not matter.

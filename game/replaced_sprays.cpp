@@ -30,6 +30,18 @@ QString asFileNamePart(const QString &mod)
     return part.isEmpty() ? QStringLiteral("_") : part;
 }
 
+QString shortRead(const QFile &in, qint64 got, qint64 size)
+{
+    if (in.error() != QFileDevice::NoError)
+        return in.errorString();
+    if (got < size)
+        return QCoreApplication::translate("ReplacedSprays",
+                                           "Only %1 of its %2 bytes could be read.")
+            .arg(got)
+            .arg(size);
+    return QCoreApplication::translate("ReplacedSprays", "It grew while it was read.");
+}
+
 } // namespace
 
 QStringList namesWithBytes(const QString &folder, const QStringList &names, const QByteArray &bytes,
@@ -82,6 +94,9 @@ KeptSpray keepReplacedSpray(const QString &gameFile, const QString &mod, SprayFi
                             const QDateTime &when)
 {
     using Status = KeptSpray::Status;
+    // A link is replaced, never written through: what it points to keeps its bytes.
+    if (QFileInfo(gameFile).isSymbolicLink())
+        return {Status::NothingToKeep, {}, {}};
     // A pipe or a device there would block the read; a folder has nothing to keep.
     const qint64 size = QFileInfo(gameFile).size();
     if (!isExistingFile(gameFile) || size == 0 || size > kMaxKeptSprayBytes)
@@ -92,6 +107,9 @@ KeptSpray keepReplacedSpray(const QString &gameFile, const QString &mod, SprayFi
     const QByteArray bytes = in.read(kMaxKeptSprayBytes + 1);
     if (bytes.size() > kMaxKeptSprayBytes)
         return {Status::NothingToKeep, {}, {}};
+    // Part of a spray kept would pass for all of it, and the rest be lost.
+    if (bytes.size() != size)
+        return {Status::Failed, {}, shortRead(in, bytes.size(), size)};
     if (hasCopyIn(bytes, QStringList(otherFolders) << keptFolder))
         return {Status::AlreadyKept, {}, {}};
 

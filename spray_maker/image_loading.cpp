@@ -1,5 +1,9 @@
 #include "image_loading.h"
 
+#include "decoder_warnings.h"
+#include "linear_image.h"
+#include "picture_bytes.h"
+
 #include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
@@ -9,18 +13,43 @@
 
 #include <algorithm>
 #include <cmath>
+#include <mutex>
 
 namespace spray {
+
+struct Picture::Source {
+    QString path;
+    ImageHeader header;
+    // A drawing, parsed once from its XML (inflated here first when it was compressed).
+    std::unique_ptr<QSvgRenderer> drawing;
+    // A raster picture: what its header says decoding it costs.
+    QByteArray format;
+    QSize stored;          // before the file's own orientation; invalid when not told
+    QSize readerSize;      // as Qt's reader tells it, to see that the file stays the same
+    int bitsPerPixel = 32; // of the frame the decoder delivers
+    bool transformed = false;
+    std::optional<JpegFacts> jpeg;
+    qint64 fileBytes = 0;
+};
+
 namespace {
 
-// The largest image allowed is 100 megapixels of four bytes each.
-constexpr int kAllocationLimitMiB = 512;
-// Deflate and LZW pack at most about a thousand pixels into a byte of the file,
-// and only for a picture of one flat colour; photographs and drawings stay far below.
-constexpr qint64 kMaxPixelsPerFileByte = 1024;
-constexpr qint64 kAlwaysDecodedPixels = qint64(1024) * 1024;
+constexpr qint64 kMiB = qint64(1024) * 1024;
+// More than the largest uncompressed picture allowed: 100 megapixels of four bytes.
+constexpr qint64 kMaxRasterFileBytes = 512 * kMiB;
 // An SVG is drawn at no more than this on a side, whatever it asks for.
 constexpr int kMaxVectorSide = 4096;
+// Formats that store every pixel as it is hold at most eight of them in a byte; a
+// header that claims more describes a picture that is not there.
+constexpr qint64 kMaxUncompressedPixelsPerByte = 8;
+// Reaching a frame decodes every frame before it; this many pixels in all take a
+// few seconds at most.
+constexpr qint64 kMaxPixelsDecodedForAFrame = 4 * kMaxImagePixels;
+// Each scan of a progressive JPEG passes over the blocks of its colours, however
+// little data it holds: libjpeg-turbo gets through about 18 million such block passes
+// a second. Ten scans over the largest picture the budget allows stay within this.
+constexpr qint64 kMaxJpegScanBlocks = 40'000'000;
+constexpr qint64 kBytesPerJpegBlock = qint64(64) * 2;
 
 QString tr(const char *text)
 {
@@ -34,25 +63,72 @@ std::nullopt_t fail(QString *error, const QString &message)
     return std::nullopt;
 }
 
+std::nullptr_t refuse(QString *error, const QString &message)
+{
+    fail(error, message);
+    return nullptr;
+}
+
+bool deny(QString *error, const QString &message)
+{
+    fail(error, message);
+    return false;
+}
+
 QString fileName(const QString &path)
 {
     return QFileInfo(path).fileName();
 }
 
-bool isSvg(const QString &path)
+QString inMiB(qint64 bytes)
+{
+    return QString::number((bytes + kMiB - 1) / kMiB);
+}
+
+qint64 pixelsOf(QSize size)
+{
+    return qint64(size.width()) * size.height();
+}
+
+QByteArray firstBytes(const QString &path, qint64 count)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.read(count) : QByteArray();
+}
+
+bool hasDrawingName(const QString &path)
 {
     const QString suffix = QFileInfo(path).suffix().toLower();
     return suffix == QLatin1String("svg") || suffix == QLatin1String("svgz");
 }
 
-std::optional<QByteArray> readVectorFile(const QString &path, QString *error)
+// QImageReader's limit is one for the whole program, so it is set once, not per picture.
+void limitDecoderAllocation()
+{
+    static std::once_flag set;
+    std::call_once(set, [] { QImageReader::setAllocationLimit(int(kDecodeBudgetBytes / kMiB)); });
+}
+
+// --- drawings ---
+
+std::optional<QByteArray> readDrawing(const QString &path, QString *error)
 {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return fail(error, tr("%1 cannot be read: %2").arg(fileName(path), file.errorString()));
-    if (file.size() > kMaxVectorFileBytes)
+    const QByteArray bytes = file.read(kMaxVectorFileBytes + 1);
+    if (bytes.size() > kMaxVectorFileBytes)
         return fail(error, tr("%1 is too large for a drawing.").arg(fileName(path)));
-    return file.read(kMaxVectorFileBytes);
+    if (!isGzip(bytes))
+        return bytes;
+    QString fault;
+    auto inflated = inflateGzip(bytes, kMaxVectorFileBytes, &fault);
+    if (!inflated)
+        return fail(error, tr("%1 cannot be used as a drawing: %2.").arg(fileName(path), fault));
+    // The SVG parser would inflate another layer itself, without any bound.
+    if (isGzip(*inflated))
+        return fail(error, tr("%1 is compressed twice.").arg(fileName(path)));
+    return inflated;
 }
 
 // A drawing loses nothing when drawn larger, so it counts as larger than any spray,
@@ -65,16 +141,19 @@ std::optional<QSize> vectorSize(QSvgRenderer &renderer, const QString &path, QSt
     return size.scaled(kMaxVectorSide, kMaxVectorSide, Qt::KeepAspectRatio).expandedTo({1, 1});
 }
 
-std::optional<ImageHeader> vectorHeader(const QString &path, QString *error)
+std::shared_ptr<Picture::Source> openDrawing(const QString &path, QString *error)
 {
-    const auto bytes = readVectorFile(path, error);
-    if (!bytes)
-        return std::nullopt;
-    QSvgRenderer renderer(*bytes);
-    const auto size = vectorSize(renderer, path, error);
+    const auto xml = readDrawing(path, error);
+    if (!xml)
+        return nullptr;
+    auto source = std::make_shared<Picture::Source>();
+    source->path = path;
+    source->drawing = std::make_unique<QSvgRenderer>(*xml);
+    const auto size = vectorSize(*source->drawing, path, error);
     if (!size)
-        return std::nullopt;
-    return ImageHeader{*size, 1, true};
+        return nullptr;
+    source->header = ImageHeader{*size, 1, true};
+    return source;
 }
 
 QSize coverAtLeast(QSize size, QSize atLeast)
@@ -86,94 +165,209 @@ QSize coverAtLeast(QSize size, QSize atLeast)
     return QSize(int(std::ceil(size.width() * scale)), int(std::ceil(size.height() * scale)));
 }
 
-std::optional<LoadedImage> loadVector(const QString &path, QSize atLeast, QString *error)
+std::optional<LoadedImage> drawVector(const Picture::Source &source, int frame, QSize atLeast,
+                                      QString *error)
 {
-    const auto bytes = readVectorFile(path, error);
-    if (!bytes)
-        return std::nullopt;
-    QSvgRenderer renderer(*bytes);
-    const auto size = vectorSize(renderer, path, error);
-    if (!size)
-        return std::nullopt;
-    QSize drawn = coverAtLeast(*size, atLeast);
+    if (frame != 0)
+        return fail(error,
+                    tr("%1 has no frame %2; it has 1.").arg(fileName(source.path)).arg(frame + 1));
+    QSize drawn = coverAtLeast(source.header.size, atLeast);
     if (drawn.width() > kMaxVectorSide || drawn.height() > kMaxVectorSide)
         drawn.scale(kMaxVectorSide, kMaxVectorSide, Qt::KeepAspectRatio);
     QImage image(drawn.expandedTo(QSize(1, 1)), QImage::Format_ARGB32_Premultiplied);
     if (image.isNull())
-        return fail(error, tr("There is not enough memory to draw %1.").arg(fileName(path)));
+        return fail(error, tr("There is not enough memory to draw %1.").arg(fileName(source.path)));
     image.fill(Qt::transparent);
     QPainter painter(&image);
-    renderer.render(&painter);
+    source.drawing->render(&painter);
     painter.end();
-    return LoadedImage{image, *size, 1};
+    return LoadedImage{image, source.header.size, 1};
 }
 
-QSize shownSize(QImageReader &reader)
+// --- raster pictures: the header's claims ---
+
+bool storesEveryPixel(const QByteArray &format)
 {
-    const QSize raw = reader.size();
-    const bool turned = reader.transformation().testFlag(QImageIOHandler::TransformationRotate90);
-    return turned ? raw.transposed() : raw;
+    static const QByteArrayList kUncompressed{"pbm", "pgm", "ppm", "xbm", "xpm", "wbmp", "tga"};
+    return kUncompressed.contains(format);
 }
 
-std::optional<QSize> checkedSize(QImageReader &reader, const QString &path, QString *error)
+bool sizeIsAllowed(const Picture::Source &source, QString *error)
 {
-    const QSize size = shownSize(reader);
+    const QSize size = source.stored;
     if (!size.isValid())
-        return QSize(); // not in the header; the decoder's allocation limit still holds
+        return true; // not in the header; the decoder's allocation limit still holds
+    const QString name = fileName(source.path);
     if (size.isEmpty())
-        return fail(error, tr("%1 is an empty image.").arg(fileName(path)));
-    const qint64 pixels = qint64(size.width()) * size.height();
-    if (pixels > kMaxImagePixels)
-        return fail(error,
+        return deny(error, tr("%1 is an empty image.").arg(name));
+    if (pixelsOf(size) > kMaxImagePixels)
+        return deny(error,
                     tr("%1 is %2x%3, larger than the 100 megapixels a spray can be made from.")
-                        .arg(fileName(path))
+                        .arg(name)
                         .arg(size.width())
                         .arg(size.height()));
-    // A few bytes that claim a huge picture (a GIF's screen, a PNG's header) would have
-    // the decoder allocate all of it first. A JPEG is decoded at a fraction of its size.
-    const qint64 bytes = QFileInfo(path).size();
-    if (reader.format() != "jpeg"
-        && pixels > std::max(kAlwaysDecodedPixels, bytes * kMaxPixelsPerFileByte))
-        return fail(error, tr("%1 claims to be %2x%3, more than its %4 bytes can hold.")
-                               .arg(fileName(path))
+    if (storesEveryPixel(source.format)
+        && pixelsOf(size) > source.fileBytes * kMaxUncompressedPixelsPerByte)
+        return deny(error, tr("%1 claims to be %2x%3, more than its %4 bytes can hold.")
+                               .arg(name)
                                .arg(size.width())
                                .arg(size.height())
-                               .arg(bytes));
-    return size;
+                               .arg(source.fileBytes));
+    return true;
 }
 
-// Not every format tells its size before decoding (a GIF's screen is found on the
-// way), so the decoder's own allocation is held to what the file's bytes can hold.
-int allocationLimitMiB(QImageReader &reader, const QString &path)
+bool readJpegFactsInto(Picture::Source &source, QString *error)
 {
-    if (reader.format() == "jpeg")
-        return kAllocationLimitMiB;
-    const qint64 pixels =
-        std::max(kAlwaysDecodedPixels, QFileInfo(path).size() * kMaxPixelsPerFileByte);
-    const qint64 mib = (pixels * 4 + (1 << 20) - 1) >> 20; // four bytes a pixel at most
-    return int(std::min<qint64>(mib, kAllocationLimitMiB));
+    QFile file(source.path);
+    if (!file.open(QIODevice::ReadOnly))
+        return deny(error,
+                    tr("%1 cannot be read: %2").arg(fileName(source.path), file.errorString()));
+    source.jpeg = readJpegFacts(file);
+    if (!source.jpeg)
+        return deny(error, tr("%1 is not a JPEG that can be read.").arg(fileName(source.path)));
+    return true;
 }
 
-std::optional<ImageHeader> rasterHeader(const QString &path, QString *error)
+// The readers fill in what is missing from a picture cut short and call it read.
+bool isWhole(const Picture::Source &source, QString *error)
 {
-    QImageReader reader(path);
-    reader.setAutoTransform(true);
+    const QString name = fileName(source.path);
+    if (source.jpeg && !source.jpeg->complete)
+        return deny(error,
+                    tr("%1 is cut short: its JPEG data stops before the end marker.").arg(name));
+    if (source.format != "bmp")
+        return true;
+    const auto end = bmpPixelDataEnd(firstBytes(source.path, 64));
+    if (end && *end > source.fileBytes)
+        return deny(error, tr("%1 is cut short: it has %2 bytes, its header says its pixels "
+                              "end at byte %3.")
+                               .arg(name)
+                               .arg(source.fileBytes)
+                               .arg(*end));
+    return true;
+}
+
+// What decoding a frame delivered at `delivered` takes: the frame, a second copy when it
+// is turned to its orientation, and what the format's decoder keeps besides.
+qint64 decodeBytes(const Picture::Source &source, QSize delivered)
+{
+    const qint64 frame = pixelsOf(delivered) * source.bitsPerPixel / 8;
+    qint64 bytes = source.transformed ? 2 * frame : frame;
+    if (source.format == "gif")
+        bytes += frame; // the screen, and a copy to restore it from
+    if (source.format == "webp")
+        bytes += source.fileBytes + (source.header.frameCount > 1 ? frame : 0);
+    if (source.jpeg && source.jpeg->wholePictureBuffered)
+        bytes += source.jpeg->coefficientBytes;
+    return bytes;
+}
+
+bool withinBudget(const Picture::Source &source, QSize delivered, QString *error)
+{
+    if (!delivered.isValid())
+        return true;
+    const qint64 bytes = decodeBytes(source, delivered);
+    if (bytes <= kDecodeBudgetBytes)
+        return true;
+    const QString name = fileName(source.path);
+    const QSize size = source.stored;
+    if (source.jpeg && source.jpeg->wholePictureBuffered)
+        return deny(error, tr("%1 is a progressive JPEG of %2x%3: its decoder would keep %4 "
+                              "MiB of it at once, more than the %5 MiB a picture may take.")
+                               .arg(name)
+                               .arg(size.width())
+                               .arg(size.height())
+                               .arg(inMiB(bytes), inMiB(kDecodeBudgetBytes)));
+    return deny(error, tr("%1 (%2x%3) would take %4 MiB to decode, more than the %5 MiB a "
+                          "picture may take.")
+                           .arg(name)
+                           .arg(size.width())
+                           .arg(size.height())
+                           .arg(inMiB(bytes), inMiB(kDecodeBudgetBytes)));
+}
+
+bool scansAreFew(const Picture::Source &source, QString *error)
+{
+    if (!source.jpeg || !source.jpeg->wholePictureBuffered)
+        return true;
+    const qint64 blocks = source.jpeg->coefficientBytes / kBytesPerJpegBlock;
+    if (qint64(source.jpeg->scans) * blocks <= kMaxJpegScanBlocks)
+        return true;
+    return deny(error, tr("%1 is a JPEG of %2 scans over %3x%4, more than can be decoded in "
+                          "a few seconds.")
+                           .arg(fileName(source.path))
+                           .arg(source.jpeg->scans)
+                           .arg(source.stored.width())
+                           .arg(source.stored.height()));
+}
+
+QSize shownSize(QSize stored, QImageIOHandler::Transformations transformation)
+{
+    const bool turned = transformation.testFlag(QImageIOHandler::TransformationRotate90);
+    return turned ? stored.transposed() : stored;
+}
+
+// libjpeg decodes at 1/2, 1/4 or 1/8 of the size almost for free; what the file
+// costs at the least is what it costs at 1/8.
+QSize smallestDelivery(const Picture::Source &source)
+{
+    if (!source.jpeg || !source.stored.isValid())
+        return source.stored;
+    return QSize((source.stored.width() + 7) / 8, (source.stored.height() + 7) / 8);
+}
+
+void describeDecoding(Picture::Source &source, QImageReader &reader)
+{
+    source.format = reader.format();
+    source.readerSize = reader.size();
+    source.stored = source.readerSize;
+    const auto screen =
+        source.format == "gif" ? gifScreenSize(firstBytes(source.path, 10)) : std::nullopt;
+    if (screen && !screen->isEmpty())
+        source.stored = *screen;
+    source.transformed = reader.transformation() != QImageIOHandler::TransformationNone;
+    const QImage::Format format = reader.imageFormat();
+    // A GIF's frames are drawn on a screen of four bytes a pixel, whatever its colours.
+    if (format != QImage::Format_Invalid && source.format != "gif")
+        source.bitsPerPixel = QImage::toPixelFormat(format).bitsPerPixel();
+    source.header = ImageHeader{shownSize(source.stored, reader.transformation()),
+                                std::max(1, reader.imageCount()), false};
+}
+
+std::shared_ptr<Picture::Source> openRaster(const QString &path, QImageReader &reader,
+                                            QString *error)
+{
     if (!reader.canRead())
-        return fail(error, tr("%1 is not an image that can be read: %2")
-                               .arg(fileName(path), reader.errorString()));
-    const auto size = checkedSize(reader, path, error);
-    if (!size)
-        return std::nullopt;
-    return ImageHeader{*size, std::max(1, reader.imageCount()), false};
+        return refuse(error, tr("%1 is not an image that can be read: %2")
+                                 .arg(fileName(path), reader.errorString()));
+    auto source = std::make_shared<Picture::Source>();
+    source->path = path;
+    // Before anything reads the whole file (counting a GIF's frames does).
+    source->fileBytes = QFileInfo(path).size();
+    if (source->fileBytes > kMaxRasterFileBytes)
+        return refuse(error, tr("%1 is %2 MiB, larger than any picture a spray is made from.")
+                                 .arg(fileName(path), inMiB(source->fileBytes)));
+    describeDecoding(*source, reader);
+    if (!sizeIsAllowed(*source, error))
+        return nullptr;
+    if (source->format == "jpeg" && !readJpegFactsInto(*source, error))
+        return nullptr;
+    if (!isWhole(*source, error) || !withinBudget(*source, smallestDelivery(*source), error)
+        || !scansAreFew(*source, error))
+        return nullptr;
+    return source;
 }
 
-// libjpeg decodes at 1/2, 1/4 or 1/8 of the size almost for free; the result sizes
-// are exact, so Qt has nothing left to scale (its scaling is not linear light).
-void requestJpegFraction(QImageReader &reader, QSize atLeast)
+// --- raster pictures: decoding ---
+
+// The smallest of libjpeg's fractions that covers atLeast. The result sizes are exact,
+// so Qt has nothing left to scale (its scaling is not linear light). Returns the
+// reduced size asked for, before orientation.
+std::optional<QSize> requestJpegFraction(QImageReader &reader, QSize atLeast)
 {
     const QSize raw = reader.size();
     if (reader.format() != "jpeg" || !raw.isValid() || atLeast.isEmpty())
-        return;
+        return std::nullopt;
     if (reader.transformation().testFlag(QImageIOHandler::TransformationRotate90))
         atLeast.transpose();
     for (int denominator : {8, 4, 2}) {
@@ -181,21 +375,38 @@ void requestJpegFraction(QImageReader &reader, QSize atLeast)
                             (raw.height() + denominator - 1) / denominator);
         if (reduced.width() >= atLeast.width() && reduced.height() >= atLeast.height()) {
             reader.setScaledSize(reduced);
-            return;
+            return reduced;
         }
     }
+    return std::nullopt;
+}
+
+bool frameExists(QImageReader &reader, int frame, const QString &path, QString *error)
+{
+    const int count = reader.imageCount();
+    if (frame >= 0 && frame <= kMaxFrame && (count > 0 ? frame < count : frame == 0))
+        return true;
+    return deny(error, tr("%1 has no frame %2; it has %3.")
+                           .arg(fileName(path))
+                           .arg(frame + 1)
+                           .arg(std::max(1, count)));
+}
+
+bool frameIsNear(const Picture::Source &source, int frame, QString *error)
+{
+    if (qint64(frame + 1) * pixelsOf(source.stored) <= kMaxPixelsDecodedForAFrame)
+        return true;
+    return deny(error, tr("%1: reaching frame %2 would decode %2 frames of %3x%4, more than "
+                          "can be done in a few seconds.")
+                           .arg(fileName(source.path))
+                           .arg(frame + 1)
+                           .arg(source.stored.width())
+                           .arg(source.stored.height()));
 }
 
 std::optional<QImage> readFrame(QImageReader &reader, int frame, const QString &path,
                                 QString *error)
 {
-    const int count = reader.imageCount();
-    if (frame < 0 || frame > kMaxFrame || (count > 0 && frame >= count)
-        || (count <= 0 && frame > 0))
-        return fail(error, tr("%1 has no frame %2; it has %3.")
-                               .arg(fileName(path))
-                               .arg(frame + 1)
-                               .arg(std::max(1, count)));
     if (frame > 0 && !reader.jumpToImage(frame)) {
         for (int skipped = 0; skipped < frame; ++skipped) {
             if (reader.read().isNull())
@@ -211,31 +422,100 @@ std::optional<QImage> readFrame(QImageReader &reader, int frame, const QString &
     return image;
 }
 
-std::optional<LoadedImage> loadRaster(const QString &path, int frame, QSize atLeast, QString *error)
+std::optional<LoadedImage> decodeRaster(const Picture::Source &source, int frame, QSize atLeast,
+                                        QString *error)
 {
-    QImageReader reader(path);
+    const QString name = fileName(source.path);
+    const DecoderWarnings warnings;
+    QImageReader reader(source.path, source.format);
     reader.setAutoTransform(true);
-    if (!reader.canRead())
-        return fail(error, tr("%1 is not an image that can be read: %2")
-                               .arg(fileName(path), reader.errorString()));
-    reader.setAllocationLimit(allocationLimitMiB(reader, path));
-    const auto size = checkedSize(reader, path, error);
-    if (!size)
+    if (!reader.canRead() || reader.size() != source.readerSize)
+        return fail(error, tr("%1 changed while it was being read.").arg(name));
+    if (!frameExists(reader, frame, source.path, error) || !frameIsNear(source, frame, error))
         return std::nullopt;
-    const int frameCount = std::max(1, reader.imageCount());
-    if (frame == 0)
-        requestJpegFraction(reader, atLeast);
-    const auto image = readFrame(reader, frame, path, error);
+    const auto reduced = frame == 0 ? requestJpegFraction(reader, atLeast) : std::nullopt;
+    const QSize delivered = reduced.value_or(source.stored);
+    if (!withinBudget(source, delivered, error))
+        return std::nullopt;
+    const auto image = readFrame(reader, frame, source.path, error);
     if (!image)
         return std::nullopt;
-    if (qint64(image->width()) * image->height() > kMaxImagePixels)
-        return fail(error, tr("%1 is larger than the 100 megapixels a spray can be made from.")
-                               .arg(fileName(path)));
-    const QSize nominal = size->isValid() ? *size : image->size();
-    return LoadedImage{*image, nominal, frameCount};
+    if (!warnings.missingData().isEmpty())
+        return fail(error, tr("%1 is damaged: %2").arg(name, warnings.missingData()));
+    if (pixelsOf(image->size()) > kMaxImagePixels)
+        return fail(error,
+                    tr("%1 is larger than the 100 megapixels a spray can be made from.").arg(name));
+    const QSize nominal = source.header.size.isValid() ? source.header.size : image->size();
+    return LoadedImage{*image, nominal, source.header.frameCount};
+}
+
+std::shared_ptr<Picture::Source> openAny(const QString &path, QString *error)
+{
+    // Qt's SVG reader claims any gzip data and inflates it without a bound.
+    if (isGzip(firstBytes(path, 2)) || hasDrawingName(path))
+        return openDrawing(path, error);
+    const DecoderWarnings warnings;
+    QImageReader reader(path);
+    reader.setAutoTransform(true);
+    if (reader.format() == "svg" || reader.format() == "svgz")
+        return openDrawing(path, error);
+    auto source = openRaster(path, reader, error);
+    if (source && !warnings.missingData().isEmpty())
+        return refuse(error, tr("%1 is damaged: %2").arg(fileName(path), warnings.missingData()));
+    return source;
 }
 
 } // namespace
+
+std::optional<Picture> Picture::open(const QString &path, QString *error)
+{
+    if (!QFileInfo(path).isFile())
+        return fail(error, tr("%1 is not a file.").arg(fileName(path)));
+    limitDecoderAllocation();
+    auto source = openAny(path, error);
+    if (!source)
+        return std::nullopt;
+    return Picture(std::move(source));
+}
+
+const ImageHeader &Picture::header() const
+{
+    return m_source->header;
+}
+
+std::optional<LoadedImage> Picture::decode(int frame, QSize atLeast, QString *error) const
+{
+    if (m_source->drawing)
+        return drawVector(*m_source, frame, atLeast, error);
+    return decodeRaster(*m_source, frame, atLeast, error);
+}
+
+std::optional<ImageHeader> readHeader(const QString &path, QString *error)
+{
+    const auto picture = Picture::open(path, error);
+    if (!picture)
+        return std::nullopt;
+    return picture->header();
+}
+
+std::optional<LoadedImage> loadImage(const QString &path, int frame, QSize atLeast, QString *error)
+{
+    const auto picture = Picture::open(path, error);
+    if (!picture)
+        return std::nullopt;
+    return picture->decode(frame, atLeast, error);
+}
+
+LoadedImage reducedToCover(LoadedImage image, QSize atLeast)
+{
+    const QSize decoded = image.image.size();
+    const QSize cover = coverAtLeast(decoded, atLeast);
+    // Resampling twice is only worth it when it frees most of the memory.
+    if (image.image.isNull() || pixelsOf(decoded) <= 4 * pixelsOf(cover))
+        return image;
+    image.image = toQImage(resample(image.image, QRectF(QPointF(), QSizeF(decoded)), cover));
+    return image;
+}
 
 bool hasTransparency(const QImage &image)
 {
@@ -252,26 +532,6 @@ bool hasTransparency(const QImage &image)
         }
     }
     return false;
-}
-
-std::optional<ImageHeader> readHeader(const QString &path, QString *error)
-{
-    if (!QFileInfo(path).isFile())
-        return fail(error, tr("%1 is not a file.").arg(fileName(path)));
-    return isSvg(path) ? vectorHeader(path, error) : rasterHeader(path, error);
-}
-
-std::optional<LoadedImage> loadImage(const QString &path, int frame, QSize atLeast, QString *error)
-{
-    if (!QFileInfo(path).isFile())
-        return fail(error, tr("%1 is not a file.").arg(fileName(path)));
-    if (isSvg(path)) {
-        if (frame != 0)
-            return fail(error,
-                        tr("%1 has no frame %2; it has 1.").arg(fileName(path)).arg(frame + 1));
-        return loadVector(path, atLeast, error);
-    }
-    return loadRaster(path, frame, atLeast, error);
 }
 
 } // namespace spray

@@ -1,9 +1,10 @@
 #include "spray_maker.h"
 
+#include "file_replace.h"
+
 #include <QCoreApplication>
 #include <QFileInfo>
 #include <QRegularExpression>
-#include <QSaveFile>
 
 #include <algorithm>
 #include <cmath>
@@ -83,17 +84,18 @@ std::optional<decal::Decal> makeSpray(const LoadedImage &image, const SprayOptio
 std::optional<decal::Decal> makeSprayFromFile(const QString &path, const SprayOptions &options,
                                               QString *error)
 {
-    const auto header = readHeader(path, error);
-    if (!header)
+    const auto picture = Picture::open(path, error);
+    if (!picture)
         return std::nullopt;
+    const ImageHeader &header = picture->header();
     QSize atLeast;
-    if (header->size.isValid()) {
-        const auto placement = place(header->size, options.size, options.fit, error);
+    if (header.size.isValid()) {
+        const auto placement = place(header.size, options.size, options.fit, error);
         if (!placement)
             return std::nullopt;
-        atLeast = decodeSizeFor(*placement, header->size);
+        atLeast = decodeSizeFor(*placement, header.size);
     }
-    const auto image = loadImage(path, options.frame, atLeast, error);
+    const auto image = picture->decode(options.frame, atLeast, error);
     if (!image)
         return std::nullopt;
     return makeSpray(*image, options, error);
@@ -113,14 +115,10 @@ QByteArray sprayFileBytes(const decal::Decal &decal, QString *error)
 
 bool writeWhole(const QString &path, const QByteArray &bytes, QString *error)
 {
-    QSaveFile file(path);
-    // Unbuffered: Qt 6.4's buffered QSaveFile reports a commit as done when its
-    // final flush found the disk full, and leaves an empty file.
-    if (file.open(QIODevice::WriteOnly | QIODevice::Unbuffered) && file.write(bytes) == bytes.size()
-        && file.commit())
+    QString reason;
+    if (tagswap::writeFileWhole(path, bytes, &reason))
         return true;
-    fail(error,
-         tr("%1 could not be written: %2").arg(QFileInfo(path).fileName(), file.errorString()));
+    fail(error, tr("%1 could not be written: %2").arg(QFileInfo(path).fileName(), reason));
     return false;
 }
 

@@ -172,26 +172,24 @@ void SprayMakerWindow::connectControls()
     connect(m_buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
 }
 
-bool SprayMakerWindow::openImage(const QString &path)
+void SprayMakerWindow::openImage(const QString &path)
 {
-    QString error;
-    const auto header = spray::readHeader(path, &error);
-    if (!header) {
-        m_status->setText(error);
-        return false;
-    }
     m_imagePath = path;
     m_loaded.reset();
+    m_loadedPath.clear();
     m_imageName->setText(QFileInfo(path).fileName());
     m_name->setText(defaultName(path));
-    {
-        const QSignalBlocker blocker(m_frame);
-        m_frame->setRange(1, std::min(header->frameCount, spray::kMaxFrame + 1));
-        m_frame->setValue(1);
-    }
-    m_frame->setEnabled(header->frameCount > 1);
+    m_status->setText(tr("Reading %1...").arg(QFileInfo(path).fileName()));
+    // The frames are known once the picture has been read.
+    showFrameCount(1);
     settingsChanged();
-    return true;
+}
+
+void SprayMakerWindow::showFrameCount(int frames)
+{
+    const QSignalBlocker blocker(m_frame);
+    m_frame->setRange(1, std::min(frames, spray::kMaxFrame + 1));
+    m_frame->setEnabled(frames > 1);
 }
 
 bool SprayMakerWindow::isPreviewCurrent() const
@@ -284,7 +282,10 @@ SprayMakerWindow::Outcome SprayMakerWindow::work(quint64 generation, const QStri
         auto loaded = spray::loadImage(path, frame, kDecodeForAnyCanvas, &outcome.error);
         if (!loaded)
             return outcome;
-        outcome.image = std::make_shared<const spray::LoadedImage>(std::move(*loaded));
+        // What the window keeps for as long as it shows the picture: never the
+        // original of a photograph of a hundred megapixels.
+        outcome.image = std::make_shared<const spray::LoadedImage>(
+            spray::reducedToCover(std::move(*loaded), kDecodeForAnyCanvas));
     }
     outcome.spray = spray::makeSpray(*outcome.image, options, &outcome.error);
     if (outcome.spray) {
@@ -297,7 +298,9 @@ SprayMakerWindow::Outcome SprayMakerWindow::work(quint64 generation, const QStri
 void SprayMakerWindow::showOutcome()
 {
     Outcome outcome = m_watcher.result();
-    if (outcome.image) {
+    if (outcome.image && outcome.path == m_imagePath) {
+        if (m_loadedPath != outcome.path)
+            showFrameCount(outcome.image->frameCount);
         m_loaded = outcome.image;
         m_loadedPath = outcome.path;
         m_loadedFrame = outcome.frame;

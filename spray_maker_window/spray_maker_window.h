@@ -36,9 +36,9 @@ public:
                      const QString &initialImage = {}, QWidget *parent = nullptr);
     ~SprayMakerWindow() override;
 
-    // Shows the image and names the spray after it; false (and the reason shown in
-    // the window) when it cannot be read.
-    bool openImage(const QString &path);
+    // Names the spray after the image and reads it off the window's thread; the
+    // preview, or the reason it cannot be read, follows.
+    void openImage(const QString &path);
     QString imagePath() const { return m_imagePath; }
     // True once the preview shows the current settings.
     bool isPreviewCurrent() const;
@@ -66,6 +66,7 @@ private:
     };
 
     void buildControls();
+    void showFrameCount(int frames);
     void connectControls();
     void chooseImage();
     void chooseInk();

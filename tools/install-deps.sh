@@ -11,7 +11,7 @@ packages="
     fonts-liberation fonts-dejavu-core
     xvfb xauth xdotool x11-utils imagemagick
     dbus dbus-x11 at-spi2-core python3 python3-pyatspi
-    xdg-utils
+    xdg-utils zlib1g-dev
 "
 extra_file="$(dirname "$0")/extra-packages.txt"
 if [ -f "$extra_file" ]; then

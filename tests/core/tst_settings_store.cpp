@@ -154,8 +154,14 @@ private slots:
 #endif
 
 private:
-    QString configDir() const { return m_settings.folder(); }
-    QString iniPath() const { return configDir() + QStringLiteral("/Tagswap.ini"); }
+    QString configDir() const
+    {
+        return m_settings.folder();
+    }
+    QString iniPath() const
+    {
+        return configDir() + QStringLiteral("/Tagswap.ini");
+    }
 
     ScratchSettings m_settings;
 };

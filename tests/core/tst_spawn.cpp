@@ -1,5 +1,5 @@
-#include "spawner.h"
 #include "scratch_folder.h"
+#include "spawner.h"
 #include "test_files.h"
 
 #include <QDir>

@@ -54,20 +54,27 @@ private slots:
 #endif
 
 private:
-    QString sprays() const { return m_root->filePath(u"sprays"_s); }
-    QString kept() const { return m_root->filePath(u"kept"_s); }
+    QString sprays() const
+    {
+        return m_root->filePath(u"sprays"_s);
+    }
+    QString kept() const
+    {
+        return m_root->filePath(u"kept"_s);
+    }
     // A name outside ASCII on the way, as in a player's home folder.
-    QString game() const { return m_root->filePath(u"Jürgen/Half-Life"_s); }
-    QString mod() const { return game() + u"/valve"_s; }
+    QString game() const
+    {
+        return m_root->filePath(u"Jürgen/Half-Life"_s);
+    }
+    QString mod() const
+    {
+        return game() + u"/valve"_s;
+    }
     SprayInstall request(const QString &spray) const
     {
         // The game folder as the player's system writes it.
-        return {sprays() + u'/' + spray,
-                native(game()),
-                u"valve"_s,
-                sprays(),
-                kept(),
-                noon};
+        return {sprays() + u'/' + spray, native(game()), u"valve"_s, sprays(), kept(), noon};
     }
     std::unique_ptr<ScratchFolder> m_root;
 };

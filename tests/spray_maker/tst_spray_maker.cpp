@@ -1,19 +1,74 @@
 #include "decal_file.h"
+#include "hostile_pictures.h"
 #include "spray_maker.h"
 
 #include <QBuffer>
 #include <QFile>
 #include <QImage>
 #include <QPainter>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QtEndian>
 
 #include <cmath>
+#include <cstdio>
+#include <cstring>
+
+#ifdef Q_OS_LINUX
+#include <sys/resource.h>
+#include <unistd.h>
+#endif
+
+#if defined(__SANITIZE_ADDRESS__)
+#define TAGSWAP_ADDRESS_SANITIZER
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define TAGSWAP_ADDRESS_SANITIZER
+#endif
+#endif
 
 using namespace spray;
+using namespace tagswap::testing;
 
 namespace {
+
+// Run by the test on itself in a child process, so that a picture that takes more
+// memory than the bound ends that process and not the test.
+constexpr char kMakeUnderMemoryLimit[] = "--make-under-memory-limit";
+constexpr qint64 kMemoryBound = qint64(512) * 1024 * 1024;
+
+bool limitMemory()
+{
+#if defined(Q_OS_LINUX) && !defined(TAGSWAP_ADDRESS_SANITIZER)
+    // What the process has mapped already (its libraries, Qt) and the bound on top.
+    QFile statm(QStringLiteral("/proc/self/statm"));
+    if (!statm.open(QIODevice::ReadOnly))
+        return false;
+    const qint64 pages = statm.readAll().split(' ').value(0).toLongLong();
+    const auto limit = rlim_t(pages * ::sysconf(_SC_PAGESIZE) + kMemoryBound);
+    const rlimit addressSpace{limit, limit};
+    return pages > 0 && ::setrlimit(RLIMIT_AS, &addressSpace) == 0;
+#else
+    // No limit: Windows has none for one process short of a job object, and
+    // AddressSanitizer reserves terabytes of address space at start. The child
+    // still shows what the gate refuses and why.
+    return true;
+#endif
+}
+
+int makeUnderMemoryLimit(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    if (!limitMemory())
+        return 3;
+    QString error;
+    const auto made = makeSprayFromFile(QString::fromLocal8Bit(argv[2]), SprayOptions{}, &error);
+    std::fputs(error.toUtf8().constData(), stdout);
+    if (!made)
+        return 1;
+    return sprayFileBytes(*made, &error).isEmpty() ? 2 : 0;
+}
 
 const QString kData = QStringLiteral(TAGSWAP_SPRAY_TEST_DATA);
 
@@ -461,6 +516,83 @@ private slots:
         QVERIFY(makeSpray(*image, SprayOptions{}));
     }
 
+    // Every way a picture can cost more than the bound, or be half there, refused
+    // before decoding with one line naming the file; and the real pictures the old
+    // limits refused, made.
+    void imageGate_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QString>("refusal"); // part of the error; empty: a spray is made
+        const QByteArray drawing = gzipped(smallDrawing(), {}, 0, {});
+        const QImage picture = somePicture(QSize(640, 480));
+        QTest::newRow("compressed drawing") << "logo.svgz" << drawing << "";
+        QTest::newRow("compressed drawing named .svg") << "logo.svg" << drawing << "";
+        QTest::newRow("compressed drawing of 256 MiB")
+            << "bomb.svgz" << compressedDrawingOf(256) << "more than 16 MiB uncompressed";
+        QTest::newRow("compressed drawing of 64 MiB named .png")
+            << "bomb.png" << compressedDrawingOf(64) << "more than 16 MiB uncompressed";
+        QTest::newRow("compressed drawing cut short")
+            << "cut.svgz" << cutShort(compressedDrawingOf(1)) << "ends too soon";
+        QTest::newRow("progressive JPEG claiming 9999x9999 in 4:4:4")
+            << "bomb.jpg" << progressiveJpegClaiming(9999, 9999) << "progressive JPEG of 9999x9999";
+        QTest::newRow("progressive JPEG of 500 scans")
+            << "scans.jpg" << progressiveJpegRepeatingScans(2000, 500) << "scans";
+        QTest::newRow("progressive JPEG") << "photo.jpg" << encoded(picture, "jpeg", true) << "";
+        QTest::newRow("1-bit PNG of 6000x6000") << "page.png" << largeOneBitPng() << "";
+        QTest::newRow("16-bit PNG of 90 megapixels")
+            << "deep.png" << deepPngHeaderClaiming(10000, 9000) << "would take 687 MiB";
+        QTest::newRow("JPEG cut short")
+            << "cut.jpg" << cutShort(encoded(picture, "jpeg")) << "cut short";
+        QTest::newRow("progressive JPEG cut short")
+            << "cut.jpg" << cutShort(encoded(picture, "jpeg", true), 0.9) << "cut short";
+        QTest::newRow("JPEG missing scan data") << "gap.jpg" << jpegMissingData() << "damaged";
+        QTest::newRow("BMP") << "whole.bmp" << encoded(picture, "bmp") << "";
+        QTest::newRow("BMP cut short")
+            << "cut.bmp" << cutShort(encoded(picture, "bmp"), 0.9) << "cut short";
+    }
+    void imageGate()
+    {
+        QFETCH(QString, name);
+        QFETCH(QByteArray, bytes);
+        QFETCH(QString, refusal);
+        QTemporaryDir dir;
+        QVERIFY(writeFile(dir.filePath(name), bytes));
+        QProcess child;
+        child.start(QCoreApplication::applicationFilePath(),
+                    {QString::fromLatin1(kMakeUnderMemoryLimit), dir.filePath(name)});
+        QVERIFY(child.waitForFinished(60000));
+        const QString said = QString::fromUtf8(child.readAllStandardOutput());
+        // A crash here is the decoder running out of the memory it was given.
+        QCOMPARE(child.exitStatus(), QProcess::NormalExit);
+        QVERIFY2(child.exitCode() == (refusal.isEmpty() ? 0 : 1), qPrintable(said));
+        QVERIFY2(said.contains(refusal), qPrintable(said));
+        QVERIFY(refusal.isEmpty() || said.startsWith(name));
+        QVERIFY(!said.contains(QLatin1Char('\n')));
+    }
+
+    // What the maker window keeps of a picture while it shows it.
+    void reducedToCover_data()
+    {
+        QTest::addColumn<QSize>("decoded");
+        QTest::addColumn<QSize>("kept");
+        QTest::newRow("photo") << QSize(3000, 2000) << QSize(768, 512);
+        QTest::newRow("tall") << QSize(1200, 8000) << QSize(512, 3414);
+        QTest::newRow("not worth resampling again") << QSize(1000, 1000) << QSize(1000, 1000);
+    }
+    void reducedToCover()
+    {
+        QFETCH(QSize, decoded);
+        QFETCH(QSize, kept);
+        const QSize nominal = decoded * 2; // as a JPEG decoded at half its size
+        const LoadedImage image{filled(decoded, qRgb(200, 40, 40)), nominal, 3};
+        const LoadedImage reduced = spray::reducedToCover(image, QSize(512, 512));
+        QCOMPARE(reduced.image.size(), kept);
+        QCOMPARE(reduced.size, nominal);
+        QCOMPARE(reduced.frameCount, 3);
+        QCOMPARE(reduced.image.pixel(kept.width() / 2, kept.height() / 2), qRgb(200, 40, 40));
+    }
+
     void drawingIsDrawnLarge()
     {
         QTemporaryDir dir;
@@ -478,5 +610,15 @@ private slots:
     }
 };
 
-QTEST_GUILESS_MAIN(TestSprayMaker)
+int main(int argc, char **argv)
+{
+    if (argc == 3 && std::strcmp(argv[1], kMakeUnderMemoryLimit) == 0)
+        return makeUnderMemoryLimit(argc, argv);
+
+    QCoreApplication app(argc, argv);
+    TestSprayMaker test;
+    QTEST_SET_MAIN_SOURCE_PATH
+    return QTest::qExec(&test, argc, argv);
+}
+
 #include "tst_spray_maker.moc"

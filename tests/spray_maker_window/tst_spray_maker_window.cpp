@@ -1,6 +1,7 @@
 // The "Make Spray" window: an image in (opened or dropped), settings, the preview
 // made off the GUI thread, and Save writing <name>.wad into the spray folder.
 
+#include "hostile_pictures.h"
 #include "recording_platform.h"
 #include "scratch_folder.h"
 #include "spray_maker_window.h"
@@ -203,16 +204,44 @@ private slots:
         QCOMPARE(QSize(spray->width, spray->height), QSize(96, 96));
     }
 
+    // Opened after a good picture, which then is no longer what Save would write.
+    void unreadableImageIsSaidAndNotSaved_data()
+    {
+        using namespace tagswap::testing;
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QString>("fault");
+        const QImage photo = somePicture(QSize(300, 200));
+        QTest::newRow("not a picture")
+            << "bad.png" << QByteArray("not a picture") << "not an image";
+        QTest::newRow("JPEG cut short")
+            << "cut.jpg" << cutShort(encoded(photo, "jpeg")) << "cut short";
+        QTest::newRow("BMP cut short")
+            << "cut.bmp" << cutShort(encoded(photo, "bmp")) << "cut short";
+        QTest::newRow("progressive JPEG claiming 9999x9999")
+            << "bomb.jpg" << progressiveJpegClaiming(9999, 9999) << "progressive JPEG";
+    }
     void unreadableImageIsSaidAndNotSaved()
     {
-        const QString bad = m_folder->filePath(QStringLiteral("bad.png"));
+        QFETCH(QString, name);
+        QFETCH(QByteArray, bytes);
+        QFETCH(QString, fault);
+        const QString bad = m_folder->filePath(name);
         QFile file(bad);
-        QVERIFY(file.open(QIODevice::WriteOnly) && file.write("not a picture") > 0);
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size());
         file.close();
-        SprayMakerWindow window(m_platform, sprays());
-        QVERIFY(!window.openImage(bad));
-        QVERIFY(!window.findChild<QLabel *>(QStringLiteral("statusLabel"))->text().isEmpty());
+        SprayMakerWindow window(
+            m_platform, sprays(),
+            writePicture(m_folder->filePath(QStringLiteral("ball.png")), QSize(200, 200)));
+        QVERIFY(waitForPreview(window));
+        window.openImage(bad);
+        QVERIFY(waitForPreview(window));
+        const QString status = window.findChild<QLabel *>(QStringLiteral("statusLabel"))->text();
+        QVERIFY2(status.startsWith(name) && status.contains(fault), qPrintable(status));
+        QVERIFY(window.findChild<QLabel *>(QStringLiteral("previewActual"))->pixmap().isNull());
         QVERIFY(!saveButton(window)->isEnabled());
+        saveButton(window)->click();
+        QCOMPARE(QDir(sprays()).entryList(QDir::Files), QStringList());
     }
 
     void nameMustBeAPlainFileName_data()

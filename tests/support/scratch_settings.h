@@ -103,7 +103,10 @@ public:
     [[nodiscard]] bool blockSaves();
     void unblockSaves();
 
-    QString home() const { return m_home.path(); }
+    QString home() const
+    {
+        return m_home.path();
+    }
     // Where kept sprays go: the data home, under which Tagswap makes its folder.
     QString dataHome() const
     {
@@ -114,7 +117,10 @@ public:
 #endif
     }
     // Where the store keeps its file on Linux; a file put here makes every save fail.
-    QString folder() const { return m_home.filePath(QStringLiteral("Tagswap")); }
+    QString folder() const
+    {
+        return m_home.filePath(QStringLiteral("Tagswap"));
+    }
 
 private:
     QTemporaryDir m_home;

@@ -1,0 +1,64 @@
+#include "decoder_warnings.h"
+
+#include <QtGlobal>
+
+#include <algorithm>
+#include <array>
+#include <atomic>
+#include <cstdio>
+#include <mutex>
+
+namespace spray {
+namespace {
+
+thread_local DecoderWarnings *t_listening = nullptr;
+std::atomic<QtMessageHandler> g_nextHandler{nullptr};
+
+// What libjpeg, libpng, libtiff and Qt's own readers say when the data ran out.
+bool saysDataIsMissing(const QString &text)
+{
+    static const std::array<QLatin1String, 6> kPhrases{
+        QLatin1String("premature end"), QLatin1String("missing"),
+        QLatin1String("truncat"),       QLatin1String("unexpected end"),
+        QLatin1String("end of file"),   QLatin1String("not enough data")};
+    return std::any_of(kPhrases.begin(), kPhrases.end(), [&text](QLatin1String phrase) {
+        return text.contains(phrase, Qt::CaseInsensitive);
+    });
+}
+
+void handleMessage(QtMsgType type, const QMessageLogContext &context, const QString &text)
+{
+    if (t_listening && type != QtFatalMsg && saysDataIsMissing(text)) {
+        t_listening->note(text);
+        return;
+    }
+    // Empty only while this handler is being installed, on another thread.
+    if (const QtMessageHandler next = g_nextHandler.load())
+        next(type, context, text);
+    else
+        std::fprintf(stderr, "%s\n", qPrintable(qFormatLogMessage(type, context, text)));
+}
+
+} // namespace
+
+DecoderWarnings::DecoderWarnings() : m_outer(t_listening)
+{
+    // Once, and only when first needed, so that a handler installed earlier (a
+    // test's) still gets every other message.
+    static std::once_flag installed;
+    std::call_once(installed, [] { g_nextHandler = qInstallMessageHandler(handleMessage); });
+    t_listening = this;
+}
+
+DecoderWarnings::~DecoderWarnings()
+{
+    t_listening = m_outer;
+}
+
+void DecoderWarnings::note(const QString &warning)
+{
+    if (m_missingData.isEmpty())
+        m_missingData = warning.simplified();
+}
+
+} // namespace spray

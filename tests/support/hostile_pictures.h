@@ -1,0 +1,169 @@
+#pragma once
+
+// Pictures that lie about themselves or are cut short, made in code rather than
+// kept as files, for the tests of the spray maker's gate.
+
+#include <QBuffer>
+#include <QByteArray>
+#include <QImage>
+#include <QImageWriter>
+#include <QPainter>
+#include <QtEndian>
+
+#include <zlib.h>
+
+namespace tagswap::testing {
+
+inline QByteArray encoded(const QImage &image, const char *format, bool progressive = false)
+{
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    QImageWriter writer(&buffer, format);
+    writer.setProgressiveScanWrite(progressive);
+    writer.write(image);
+    return bytes;
+}
+
+// Gradients under a pattern: neither flat nor noise, like a real picture.
+inline QImage somePicture(QSize size)
+{
+    QImage image(size, QImage::Format_RGB32);
+    for (int y = 0; y < size.height(); ++y)
+        for (int x = 0; x < size.width(); ++x)
+            image.setPixel(x, y,
+                           qRgb(x * 255 / size.width(), (x ^ y) & 0xff, y * 255 / size.height()));
+    return image;
+}
+
+// gzip with repeats pieces of filler between head and tail, deflated a piece at a time.
+inline QByteArray gzipped(const QByteArray &head, const QByteArray &filler, int repeats,
+                          const QByteArray &tail)
+{
+    z_stream stream{};
+    deflateInit2(&stream, Z_BEST_COMPRESSION, Z_DEFLATED, 16 + MAX_WBITS, 9, Z_DEFAULT_STRATEGY);
+    QByteArray out;
+    const auto feed = [&](const QByteArray &in, int flush) {
+        stream.next_in = reinterpret_cast<Bytef *>(const_cast<char *>(in.constData()));
+        stream.avail_in = uInt(in.size());
+        char chunk[65536];
+        do {
+            stream.next_out = reinterpret_cast<Bytef *>(chunk);
+            stream.avail_out = sizeof chunk;
+            deflate(&stream, flush);
+            out.append(chunk, qsizetype(sizeof chunk - stream.avail_out));
+        } while (stream.avail_out == 0);
+    };
+    feed(head, Z_NO_FLUSH);
+    for (int i = 0; i < repeats; ++i)
+        feed(filler, Z_NO_FLUSH);
+    feed(tail, Z_FINISH);
+    deflateEnd(&stream);
+    return out;
+}
+
+inline QByteArray smallDrawing()
+{
+    return "<svg xmlns='http://www.w3.org/2000/svg' width='40' height='20'>"
+           "<rect width='40' height='20' fill='#3050e0'/></svg>";
+}
+
+// A drawing that is mostly one comment, mib MiB of it once inflated.
+inline QByteArray compressedDrawingOf(int mib)
+{
+    return gzipped("<svg xmlns='http://www.w3.org/2000/svg' width='10' height='10'><!--",
+                   QByteArray(1024 * 1024, ' '), mib, "--><rect width='10' height='10'/></svg>");
+}
+
+// Where the marker with this code starts in a JPEG, by its segment lengths.
+inline qsizetype jpegMarker(const QByteArray &jpeg, quint8 code)
+{
+    for (qsizetype at = 2; at + 4 <= jpeg.size();
+         at += 2 + qFromBigEndian<quint16>(jpeg.constData() + at + 2)) {
+        if (quint8(jpeg[at + 1]) == code)
+            return at;
+    }
+    return -1;
+}
+
+// A small progressive JPEG whose frame header claims width x height with every
+// colour at full resolution (4:4:4): a few hundred bytes for which a decoder keeps
+// about two bytes a pixel and colour before the first pixel comes out.
+inline QByteArray progressiveJpegClaiming(int width, int height)
+{
+    QByteArray jpeg = encoded(somePicture(QSize(16, 16)), "jpeg", true);
+    const qsizetype frame = jpegMarker(jpeg, 0xc2);
+    if (frame < 0)
+        return {};
+    qToBigEndian<quint16>(quint16(height), jpeg.data() + frame + 5);
+    qToBigEndian<quint16>(quint16(width), jpeg.data() + frame + 7);
+    for (int component = 0; component < quint8(jpeg[frame + 9]); ++component)
+        jpeg[frame + 11 + 3 * component] = 0x11;
+    return jpeg;
+}
+
+// A progressive JPEG of one flat colour whose last scan is repeated: each repeat is a
+// few bytes, and a decoder passes over the whole picture for each.
+inline QByteArray progressiveJpegRepeatingScans(int side, int repeats)
+{
+    QImage flat(side, side, QImage::Format_RGB32);
+    flat.fill(qRgb(120, 130, 140));
+    const QByteArray jpeg = encoded(flat, "jpeg", true);
+    const qsizetype lastScan = jpeg.lastIndexOf("\xff\xda");
+    const QByteArray scan = jpeg.mid(lastScan, jpeg.size() - 2 - lastScan);
+    return jpeg.left(jpeg.size() - 2) + scan.repeated(repeats) + "\xff\xd9";
+}
+
+// One bit a pixel, 6000x6000, a few kilobytes: far more pixels than bytes, as a
+// scanned page or a logo is.
+inline QByteArray largeOneBitPng()
+{
+    QImage image(6000, 6000, QImage::Format_Mono);
+    image.fill(0);
+    QPainter painter(&image);
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(Qt::color1);
+    painter.drawEllipse(QRect(500, 500, 5000, 5000));
+    painter.end();
+    return encoded(image, "png");
+}
+
+// A PNG of little more than a header claiming width x height in 16-bit RGBA, eight bytes
+// a pixel once decoded.
+inline QByteArray deepPngHeaderClaiming(int width, int height)
+{
+    QByteArray header("IHDR", 4);
+    header.resize(17);
+    qToBigEndian<quint32>(quint32(width), header.data() + 4);
+    qToBigEndian<quint32>(quint32(height), header.data() + 8);
+    header[12] = 16; // bits a channel
+    header[13] = 6;  // RGBA
+    header[14] = header[15] = header[16] = 0;
+    const auto chunk = [](const QByteArray &typeAndData) {
+        QByteArray bytes(4, '\0');
+        qToBigEndian<quint32>(quint32(typeAndData.size() - 4), bytes.data());
+        bytes += typeAndData;
+        const uLong crc = crc32(0, reinterpret_cast<const Bytef *>(typeAndData.constData()),
+                                uInt(typeAndData.size()));
+        QByteArray tail(4, '\0');
+        qToBigEndian<quint32>(quint32(crc), tail.data());
+        return bytes + tail;
+    };
+    // Image data that inflates to nothing: the header is read up to it, not past.
+    const QByteArray data("IDAT\x78\x9c\x03\x00\x00\x00\x00\x01", 12);
+    return QByteArray("\x89PNG\r\n\x1a\n", 8) + chunk(header) + chunk(data) + chunk("IEND");
+}
+
+// Cut to the given fraction of its bytes.
+inline QByteArray cutShort(const QByteArray &bytes, double kept = 0.6)
+{
+    return bytes.left(qsizetype(double(bytes.size()) * kept));
+}
+
+// A JPEG whose end marker is there but part of whose scan data is not.
+inline QByteArray jpegMissingData()
+{
+    return cutShort(encoded(somePicture(QSize(256, 256)), "jpeg"), 0.8) + "\xff\xd9";
+}
+
+} // namespace tagswap::testing
