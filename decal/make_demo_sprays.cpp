@@ -1,15 +1,18 @@
-// Writes the demo sprays shipped in demo/. The artwork is drawn from plain shapes
-// and paths, never text, so the output does not depend on installed fonts and is
-// byte-for-byte the same on every run.
+// Writes the demo sprays shipped in demo/, and the cache of sprays seen in game of
+// the demo's game folder (Half-Life/valve/custom.hpk), made from sprays drawn here.
+// The artwork is drawn from plain shapes and paths, never text, so the output does
+// not depend on installed fonts and is byte-for-byte the same on every run.
 
 #include "decal_file.h"
 
 #include <QCoreApplication>
+#include <QCryptographicHash>
 #include <QDir>
 #include <QImage>
 #include <QPainter>
 #include <QPainterPath>
 #include <QSaveFile>
+#include <QtEndian>
 
 #include <cmath>
 #include <cstdio>
@@ -110,6 +113,95 @@ QImage heart()
     return image;
 }
 
+QImage bolt()
+{
+    QImage image = canvas(64, 96);
+    QPainter p(&image);
+    QPainterPath shape;
+    shape.addPolygon(QPolygonF{{38, 4}, {12, 52}, {30, 52}, {22, 92}, {54, 38}, {35, 38}, {46, 4}});
+    shape.closeSubpath();
+    outlineAndFill(p, shape, QColor(255, 230, 40), QColor(60, 40, 120), 3);
+    return image;
+}
+
+// A one-colour logo, as the game's own logos are: each pixel's index is its opacity.
+decal::Decal ringLogo()
+{
+    QImage image = canvas(80, 80);
+    QPainter p(&image);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setPen(QPen(Qt::black, 10));
+    p.drawEllipse(QRectF(10, 10, 60, 60));
+    p.setPen(Qt::NoPen);
+    p.setBrush(QColor(0, 0, 0, 160));
+    p.drawEllipse(QRectF(28, 28, 24, 24));
+    p.end();
+    decal::Decal d;
+    d.width = image.width();
+    d.height = image.height();
+    for (int i = 0; i < 255; ++i)
+        d.palette[i] = qRgb(i, i, i);
+    d.palette[decal::kTransparentIndex] = qRgb(255, 110, 0);
+    for (int y = 0; y < d.height; ++y)
+        for (int x = 0; x < d.width; ++x)
+            d.pixels += char(qAlpha(image.pixel(x, y)));
+    return d;
+}
+
+void put32(QByteArray &bytes, qint64 value)
+{
+    char le[4];
+    qToLittleEndian(qint32(value), le);
+    bytes.append(le, 4);
+}
+
+// The game's cache as it writes one: the header, each entry's data, then the
+// directory of 144-byte entries (a 136-byte resource record, the offset and the
+// length of the data).
+QByteArray hpkOf(const QList<QByteArray> &sprays)
+{
+    QByteArray file("HPAK");
+    put32(file, 1);
+    put32(file, 0); // the directory's offset, once known
+    QList<qint64> offsets;
+    for (const QByteArray &spray : sprays) {
+        offsets << file.size();
+        file += spray;
+    }
+    qToLittleEndian(qint32(file.size()), file.data() + 8);
+    put32(file, sprays.size());
+    for (qsizetype i = 0; i < sprays.size(); ++i) {
+        QByteArray record = QByteArray("tempdecal.wad").leftJustified(64, '\0');
+        put32(record, 3); // a decal
+        put32(record, i);
+        put32(record, sprays[i].size());
+        record += char(4); // custom
+        record += QCryptographicHash::hash(sprays[i], QCryptographicHash::Md5);
+        record += char(i + 1); // the player's number
+        // Reserved bytes and the two pointers the game leaves in, here zero.
+        record = record.leftJustified(136, '\0');
+        put32(record, offsets[i]);
+        put32(record, sprays[i].size());
+        file += record;
+    }
+    return file;
+}
+
+bool writeWhole(const QString &path, const QByteArray &bytes, QString *error)
+{
+    QSaveFile out(path);
+    if (out.open(QIODevice::WriteOnly) && out.write(bytes) == bytes.size() && out.commit())
+        return true;
+    *error = out.errorString();
+    return false;
+}
+
+QByteArray sprayOf(const QImage &art, QString *error)
+{
+    const std::optional<decal::Decal> d = decal::fromImage(art, decal::kPixelBudget, error);
+    return d ? decal::encode(*d, error) : QByteArray();
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -135,19 +227,24 @@ int main(int argc, char **argv)
         {QStringLiteral("gg.wad"), gg},
         {QStringLiteral("heart.wad"), heart},
     };
+    QString error;
     for (const auto &spray : sprays) {
         const QString path = folder.filePath(spray.file);
-        QString error;
-        const std::optional<decal::Decal> d =
-            decal::fromImage(spray.draw(), decal::kPixelBudget, &error);
-        const QByteArray bytes = d ? decal::encode(*d, &error) : QByteArray();
-        QSaveFile out(path);
-        if (bytes.isEmpty() || !out.open(QIODevice::WriteOnly) || out.write(bytes) != bytes.size()
-            || !out.commit()) {
-            std::fprintf(stderr, "%s: %s\n", qPrintable(path),
-                         qPrintable(error.isEmpty() ? out.errorString() : error));
+        const QByteArray bytes = sprayOf(spray.draw(), &error);
+        if (bytes.isEmpty() || !writeWhole(path, bytes, &error)) {
+            std::fprintf(stderr, "%s: %s\n", qPrintable(path), qPrintable(error));
             return 1;
         }
+    }
+
+    // Two of the sprays above, as if other players had shown them, and two seen only in game.
+    const QList<QByteArray> seen{sprayOf(heart(), &error), sprayOf(bolt(), &error),
+                                 sprayOf(gg(), &error), decal::encode(ringLogo(), &error)};
+    const QString cache = folder.filePath(QStringLiteral("Half-Life/valve/custom.hpk"));
+    if (seen.contains(QByteArray()) || !folder.mkpath(QStringLiteral("Half-Life/valve"))
+        || !writeWhole(cache, hpkOf(seen), &error)) {
+        std::fprintf(stderr, "%s: %s\n", qPrintable(cache), qPrintable(error));
+        return 1;
     }
     return 0;
 }

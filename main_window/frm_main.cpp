@@ -82,6 +82,7 @@ frmMain::frmMain(Platform &platform, CommandLine commandLine, QWidget *parent)
     flbFiles = new FileListBox(QDir::currentPath(), QStringLiteral(".wad"), this);
     static_cast<MainWindowControls &>(*this) = buildMainWindow(this, flbFiles);
     m_sprayActions = new SprayListActions(m_platform, flbFiles, this);
+    m_sprayActions->setModList(cmbMod);
     connectControls();
 }
 

@@ -5,8 +5,11 @@
 #include "installed_spray.h"
 #include "platform.h"
 #include "replaced_sprays.h"
+#include "seen_sprays_window.h"
+#include "settings_store.h"
 #include "spray_preview.h"
 
+#include <QComboBox>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -73,6 +76,8 @@ QMenu *SprayListActions::makeContextMenu(QWidget *parent)
     menu->addAction(tr("Make a spray from an image..."), this,
                     &SprayListActions::makeSprayFromImage)
         ->setEnabled(canMakeSprays());
+    menu->addAction(tr("Sprays seen in game..."), this, &SprayListActions::showSeenSprays)
+        ->setEnabled(m_mods != nullptr);
     menu->addSeparator();
     menu->addAction(tr("Open the spray folder"), this, &SprayListActions::openSprayFolder);
     menu->addAction(tr("Open the folder of replaced sprays"), this,
@@ -183,14 +188,30 @@ void SprayListActions::makeSprayFromImage()
     emit makeSprayRequested(QString());
 }
 
+void SprayListActions::showSeenSprays()
+{
+    if (!m_mods)
+        return;
+    SeenSpraysWindow *window =
+        tagswap::showSeenSprays(m_platform, SettingsStore::read(settings::HLDir),
+                                m_mods->currentText(), m_list->directory(), m_window);
+    connect(window, &SeenSpraysWindow::added, this, &SprayListActions::refreshAndSelect);
+}
+
 void SprayListActions::addFiles(const QStringList &paths)
 {
     QString lastAdded;
     QStringList problems;
+    bool makerOpened = false;
     for (const QString &path : paths) {
         const QString name = QFileInfo(path).fileName();
-        if (isImageName(name) && canMakeSprays()) {
+        if (isImageName(name) && canMakeSprays() && makerOpened) {
+            // One spray maker for a drop, not a window for each picture in it.
+            problems
+                << tr("%1 was not opened: the spray maker takes one picture at a time.").arg(name);
+        } else if (isImageName(name) && canMakeSprays()) {
             emit makeSprayRequested(path);
+            makerOpened = true;
         } else if (isImageName(name)) {
             problems << tr("%1 is a picture; Tagswap cannot make a spray from it yet.").arg(name);
         } else if (!isSprayName(name) || !QFileInfo(path).isFile()) {

@@ -4,6 +4,7 @@
 #include <QPoint>
 #include <QStringList>
 
+class QComboBox;
 class QMenu;
 class QWidget;
 
@@ -25,6 +26,9 @@ public:
     QMenu *makeContextMenu(QWidget *parent);
     // Whether anyone takes makeSprayRequested() yet.
     bool canMakeSprays() const;
+    // The mod list whose choice "Sprays seen in game..." shows; until there is one
+    // that entry is off.
+    void setModList(const QComboBox *mods) { m_mods = mods; }
 
 public slots:
     void showContextMenu(const QPoint &globalPos);
@@ -36,6 +40,7 @@ public slots:
     void openReplacedFolder();
     void addFiles(const QStringList &paths);
     void makeSprayFromImage();
+    void showSeenSprays();
     // Reads the folder again and chooses name, as after a spray was added.
     void refreshAndSelect(const QString &name);
 
@@ -54,6 +59,7 @@ private:
     Platform &m_platform;
     FileListBox *m_list;
     QWidget *m_window;
+    const QComboBox *m_mods = nullptr;
 };
 
 } // namespace tagswap

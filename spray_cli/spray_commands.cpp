@@ -1,7 +1,9 @@
 #include "spray_commands.h"
 
+#include "game_paths.h"
 #include "game_view.h"
 #include "replaced_sprays.h"
+#include "seen_sprays.h"
 #include "spray_install.h"
 #include "spray_maker.h"
 
@@ -9,6 +11,7 @@
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QDateTime>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QImage>
@@ -365,8 +368,11 @@ int install(const QStringList &arguments)
     parser.addOptions({game, mod, force});
     if (const auto answered = parseOrAnswer(parser, arguments))
         return *answered;
-    if (operands(parser).size() != 1 || !parser.isSet(game) || !parser.isSet(mod))
+    if (operands(parser).size() != 1 || !parser.isSet(game) || parser.value(mod).isEmpty())
         return usage(tr("install takes one FILE, --game DIR and --mod MOD."));
+    // Before the spray is even read: a path in place of a name would write outside the game.
+    if (!tagswap::isModFolderName(parser.value(mod)))
+        return failure(tagswap::notModFolderName(parser.value(mod)));
 
     const QString path = operands(parser).constFirst();
     QString error;
@@ -392,6 +398,130 @@ int install(const QStringList &arguments)
     return kSprayOk;
 }
 
+// --- seen ---
+
+struct SeenCaches {
+    QString modName; // empty when PATH named a cache file
+    seen::ModCaches caches;
+};
+
+SeenCaches readSeenPath(const QString &path)
+{
+    if (QFileInfo(path).isDir())
+        return {QFileInfo(QDir(path).absolutePath()).fileName(), seen::readModCaches(path)};
+    const seen::CacheReading reading = seen::readCacheFile(path);
+    seen::ModCaches caches{{path}, reading.sprays, reading.otherEntries, {}};
+    if (!reading.fault.isEmpty())
+        caches.faults << QStringLiteral("%1: %2").arg(path, reading.fault);
+    return {QString(), caches};
+}
+
+QString seenLine(const seen::SeenSpray &spray)
+{
+    return QStringLiteral("%1  %2x%3 %4, %5 bytes")
+        .arg(spray.md5Hex())
+        .arg(spray.width)
+        .arg(spray.height)
+        .arg(spray.colour ? QStringLiteral("colour") : QStringLiteral("one-colour"))
+        .arg(spray.bytes.size());
+}
+
+QJsonObject seenJson(const seen::SeenSpray &spray, const QString &savedAs)
+{
+    QJsonObject o{{QStringLiteral("md5"), spray.md5Hex()},
+                  {QStringLiteral("width"), spray.width},
+                  {QStringLiteral("height"), spray.height},
+                  {QStringLiteral("kind"),
+                   spray.colour ? QStringLiteral("colour") : QStringLiteral("one-colour")},
+                  {QStringLiteral("bytes"), spray.bytes.size()}};
+    if (!savedAs.isEmpty())
+        o.insert(QStringLiteral("file"), savedAs);
+    return o;
+}
+
+// Each spray into folder as the window adds them: the file that holds each one
+// now into *held and each file written into *written. False on the first failure,
+// with its message printed.
+bool saveSeen(const QList<seen::SeenSpray> &sprays, const QString &folder, QStringList *held,
+              QStringList *written)
+{
+    if (!QDir().mkpath(folder)) {
+        printTo(stderr, tr("tagswap-spray: the folder %1 cannot be made.").arg(folder));
+        return false;
+    }
+    seen::SprayFolder into(folder);
+    for (const seen::SeenSpray &spray : sprays) {
+        const seen::SaveOutcome outcome = into.save(spray);
+        if (!outcome.error.isEmpty()) {
+            printTo(stderr, tr("tagswap-spray: %1: %2")
+                                .arg(QDir(folder).filePath(seen::seenSprayName(spray)),
+                                     oneLine(outcome.error)));
+            return false;
+        }
+        *held << QDir(folder).filePath(outcome.name);
+        if (outcome.written)
+            *written << held->constLast();
+    }
+    return true;
+}
+
+void printSeen(const seen::ModCaches &caches, const QString &modName, const QStringList &held,
+               bool asJson)
+{
+    if (asJson) {
+        QJsonArray all;
+        for (qsizetype i = 0; i < caches.sprays.size(); ++i)
+            all.append(seenJson(caches.sprays.at(i), held.value(i)));
+        printTo(stdout,
+                QString::fromUtf8(QJsonDocument(all).toJson(QJsonDocument::Indented)).trimmed());
+        return;
+    }
+    if (caches.files.isEmpty()) {
+        printTo(stdout, tr("The game has not cached any sprays for %1 yet.").arg(modName));
+        return;
+    }
+    // A file that could not be read at all has nothing to count.
+    if (!caches.faults.isEmpty() && caches.otherEntries == 0 && caches.sprays.isEmpty())
+        return;
+    for (const seen::SeenSpray &spray : caches.sprays)
+        printTo(stdout, seenLine(spray));
+    printTo(stdout, tr("%1 sprays, %2 entries that are not sprays")
+                        .arg(caches.sprays.size())
+                        .arg(caches.otherEntries));
+}
+
+int seenCommand(const QStringList &arguments)
+{
+    QCommandLineParser parser;
+    nameCommand(parser, QStringLiteral("seen"),
+                tr("Lists the sprays the game has cached from the players it met (custom.hpk, "
+                   "custom2.hpk), each once. Never changes the cache."));
+    parser.addPositionalArgument(QStringLiteral("PATH"), tr("A cache file, or a mod folder."));
+    const QCommandLineOption json(QStringLiteral("json"), tr("One JSON array, for scripts."));
+    const QCommandLineOption save(QStringLiteral("save"),
+                                  tr("Copy each spray into FOLDER (made if missing) as "
+                                     "seen-<MD5's first 8 hex digits>.wad."),
+                                  tr("FOLDER"));
+    parser.addOptions({json, save});
+    if (const auto answered = parseOrAnswer(parser, arguments))
+        return *answered;
+    if (operands(parser).size() != 1)
+        return usage(tr("seen takes exactly one PATH."));
+
+    const SeenCaches found = readSeenPath(operands(parser).constFirst());
+    QStringList held;
+    QStringList written;
+    if (parser.isSet(save) && !saveSeen(found.caches.sprays, parser.value(save), &held, &written))
+        return kSprayFailed;
+    printSeen(found.caches, found.modName, held, parser.isSet(json));
+    if (!parser.isSet(json))
+        for (const QString &file : std::as_const(written))
+            printTo(stdout, file);
+    if (!found.caches.faults.isEmpty())
+        return failure(found.caches.faults.join(QStringLiteral("; ")));
+    return kSprayOk;
+}
+
 } // namespace
 
 int sprayCommand(const QStringList &arguments)
@@ -403,10 +533,12 @@ int sprayCommand(const QStringList &arguments)
            "  make IMAGE      make a spray the game accepts from an image\n"
            "  info FILE...    size, kind and bytes of sprays, and whether the game takes them\n"
            "  preview FILE    draw a spray as the game shows it\n"
-           "  install FILE    install a spray for a mod, as Tagswap's Change does\n\n"
+           "  install FILE    install a spray for a mod, as Tagswap's Change does\n"
+           "  seen PATH       the sprays the game has cached from other players\n\n"
            "tagswap-spray COMMAND --help tells more. Exit status: 0 done, 1 failed, 2 wrong "
            "usage."));
-    parser.addPositionalArgument(QStringLiteral("COMMAND"), tr("make, info, preview or install"));
+    parser.addPositionalArgument(QStringLiteral("COMMAND"),
+                                 tr("make, info, preview, install or seen"));
     parser.setOptionsAfterPositionalArgumentsMode(QCommandLineParser::ParseAsPositionalArguments);
     const QCommandLineOption version = parser.addVersionOption();
     // Everything after the command is the command's own, --help included.
@@ -421,10 +553,9 @@ int sprayCommand(const QStringList &arguments)
         return usage(tr("a COMMAND is needed."));
 
     const std::pair<QString, std::function<int(const QStringList &)>> commands[] = {
-        {QStringLiteral("make"), make},
-        {QStringLiteral("info"), info},
-        {QStringLiteral("preview"), preview},
-        {QStringLiteral("install"), install},
+        {QStringLiteral("make"), make},        {QStringLiteral("info"), info},
+        {QStringLiteral("preview"), preview},  {QStringLiteral("install"), install},
+        {QStringLiteral("seen"), seenCommand},
     };
     const QStringList words = parser.positionalArguments();
     const QString &name = words.constFirst();

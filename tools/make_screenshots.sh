@@ -1,8 +1,10 @@
 #!/bin/sh
-# Captures the main window and the settings dialog of the real program, as
-# the README and the AppStream file show them:
+# Captures the main window, the settings dialog and the "Sprays seen in game"
+# window of the real program, as the README (and for the first two the
+# AppStream file) shows them:
 #   tools/make_screenshots.sh BUILD_DIR
-# writes resources/screenshots/main-window.png and settings-dialog.png.
+# writes resources/screenshots/main-window.png, settings-dialog.png and
+# seen-sprays.png (the latter from the cache the demo's game folder ships).
 # Runs on a display of its own (Xvfb), on the demo folder, with settings made
 # for the occasion, so neither the desktop nor the player's settings show.
 # Needs xvfb, xdotool and imagemagick. Run it again whenever the look changes.
@@ -52,4 +54,21 @@ settings=$(wait_for_window "Settings")
 [ -n "$settings" ] || { echo "make_screenshots.sh: the settings dialog did not appear" >&2; exit 1; }
 capture "$settings" "$out/settings-dialog.png"
 
-echo "make_screenshots.sh: wrote $out/main-window.png and $out/settings-dialog.png"
+# OK with the demo's game folder, whose valve holds the demo's cache of sprays
+# seen in game. Without a window manager the keys go to the window under the pointer.
+xdotool mousemove --window "$settings" 100 30 click 1
+xdotool key ctrl+a
+xdotool type --delay 10 "$root/demo/Half-Life"
+xdotool mousemove --window "$settings" 220 56 click 1 # OK
+timeout 20 sh -c 'while xdotool search --onlyvisible --name "^Settings\$" >/dev/null; do sleep 0.1; done'
+
+# The context menu of the first row (x 10..130, y 8..22); its fifth entry.
+xdotool mousemove --window "$main" 40 15 click 3
+sleep 0.5
+xdotool key Down Down Down Down Down Return
+xdotool mousemove 1000 700
+seen=$(wait_for_window "Sprays seen in game")
+[ -n "$seen" ] || { echo "make_screenshots.sh: the window of sprays seen in game did not appear" >&2; exit 1; }
+capture "$seen" "$out/seen-sprays.png"
+
+echo "make_screenshots.sh: wrote $out/main-window.png, settings-dialog.png and seen-sprays.png"

@@ -16,10 +16,12 @@ for corpus in "$root"/fuzz/corpus/*/; do
     if [ $# -gt 0 ] && ! echo " $* " | grep -q " $name "; then
         continue
     fi
-    # Spray files run to 20 KiB and more; pictures need room for their structure
-    # (the decoder may take a thousand times their size); text formats far less.
+    # Spray files run to 20 KiB and more, and caches hold several; pictures need
+    # room for their structure (the decoder may take a thousand times their
+    # size); text formats far less.
     case $name in
         decal) max_len=65536 ;;
+        seen_sprays) max_len=16384 ;;
         spray_maker) max_len=16384 ;;
         *) max_len=4096 ;;
     esac

@@ -431,22 +431,30 @@ void SprayLibraryTest::drop_data()
     QTest::addColumn<QString>("selected");
     QTest::addColumn<int>("questions");
     QTest::addColumn<QString>("message");
+    QTest::addColumn<int>("makers"); // spray maker windows opened
 
     QTest::newRow("two new sprays, the last selected")
         << QStringList{u"new1.wad"_s, u"new2.WAD"_s} << QList<Answer>{}
         << QStringList{u"kept.wad"_s, u"new1.wad"_s, u"new2.WAD"_s} << u"new2.WAD"_s << 0
-        << QString();
+        << QString() << 0;
     QTest::newRow("name clash, replace")
         << QStringList{u"kept.wad"_s} << QList<Answer>{Answer::Yes} << QStringList{u"kept.wad"_s}
-        << u"kept.wad"_s << 1 << QString();
-    QTest::newRow("name clash, keep") << QStringList{u"kept.wad"_s} << QList<Answer>{Answer::No}
-                                      << QStringList{u"kept.wad"_s} << QString() << 1 << QString();
+        << u"kept.wad"_s << 1 << QString() << 0;
+    QTest::newRow("name clash, keep")
+        << QStringList{u"kept.wad"_s} << QList<Answer>{Answer::No} << QStringList{u"kept.wad"_s}
+        << QString() << 1 << QString() << 0;
     QTest::newRow("not a spray file")
         << QStringList{u"notes.txt"_s} << QList<Answer>{} << QStringList{u"kept.wad"_s} << QString()
-        << 0 << u"notes.txt is not a spray file (*.wad)."_s;
+        << 0 << u"notes.txt is not a spray file (*.wad)."_s << 0;
     QTest::newRow("a picture goes to the spray maker")
         << QStringList{u"photo.png"_s, u"new1.wad"_s} << QList<Answer>{}
-        << QStringList{u"kept.wad"_s, u"new1.wad"_s} << u"new1.wad"_s << 0 << QString();
+        << QStringList{u"kept.wad"_s, u"new1.wad"_s} << u"new1.wad"_s << 0 << QString() << 1;
+    QTest::newRow("three pictures open one spray maker")
+        << QStringList{u"a.png"_s, u"b.jpg"_s, u"c.gif"_s} << QList<Answer>{}
+        << QStringList{u"kept.wad"_s} << QString() << 0
+        << u"b.jpg was not opened: the spray maker takes one picture at a time.\r\n"
+           "c.gif was not opened: the spray maker takes one picture at a time."_s
+        << 1;
 }
 
 void SprayLibraryTest::drop()
@@ -457,6 +465,7 @@ void SprayLibraryTest::drop()
     QFETCH(QString, selected);
     QFETCH(int, questions);
     QFETCH(QString, message);
+    QFETCH(int, makers);
     QVERIFY(tryWriteFile(u"kept.wad"_s, "the spray in the folder"));
     QTemporaryDir source;
     QStringList paths;
@@ -489,6 +498,7 @@ void SprayLibraryTest::drop()
     // Each dropped file stays where it was.
     for (const QString &path : paths)
         QVERIFY(QFileInfo::exists(path));
+    QCOMPARE(window->findChildren<SprayMakerWindow *>().size(), makers);
 }
 
 void SprayLibraryTest::droppedImageBecomesASpray()
@@ -523,14 +533,15 @@ void SprayLibraryTest::contextMenu_data()
     QTest::addColumn<QStringList>("entries");
 
     const QStringList folders{u"Open the spray folder"_s, u"Open the folder of replaced sprays"_s};
-    const QStringList onRow = QStringList{u"Preview"_s, u"Rename..."_s, u"Move to Trash"_s,
-                                          u"Make a spray from an image..."_s}
-                              + folders;
+    const QStringList onRow =
+        QStringList{u"Preview"_s, u"Rename..."_s, u"Move to Trash"_s,
+                    u"Make a spray from an image..."_s, u"Sprays seen in game..."_s}
+        + folders;
     QTest::newRow("right click on a row") << u"mouse on b.wad"_s << u"b.wad"_s << onRow;
     QTest::newRow("right click below the rows")
         << u"mouse below"_s << QString()
         << QStringList{u"Preview (off)"_s, u"Rename... (off)"_s, u"Move to Trash (off)"_s,
-                       u"Make a spray from an image..."_s}
+                       u"Make a spray from an image..."_s, u"Sprays seen in game..."_s}
                + folders;
     QTest::newRow("Shift+F10") << u"Shift+F10"_s << u"a.wad"_s << onRow;
     QTest::newRow("Menu key") << u"Menu key"_s << u"a.wad"_s << onRow;

@@ -1,4 +1,5 @@
 #include "decal_file.h"
+#include "hostile_pictures.h"
 #include "scratch_settings.h"
 
 #include <QDir>
@@ -82,6 +83,14 @@ private slots:
         QVERIFY(m_dir->isValid());
         QVERIFY(picture().save(path(QStringLiteral("picture.png"))));
         QVERIFY(writeFile(path(QStringLiteral("broken.png")), "\x89PNG\r\n\x1a\n broken"));
+        using namespace tagswap::testing;
+        const QImage photo = somePicture(QSize(300, 200));
+        QVERIFY(writeFile(path(QStringLiteral("cut.jpg")), cutShort(encoded(photo, "jpeg"))));
+        QVERIFY(writeFile(path(QStringLiteral("cut.bmp")), cutShort(encoded(photo, "bmp"))));
+        QVERIFY(writeFile(path(QStringLiteral("bomb.svgz")), compressedDrawingOf(32)));
+        QVERIFY(writeFile(path(QStringLiteral("bomb.jpg")), progressiveJpegClaiming(9999, 9999)));
+        QVERIFY(writeFile(path(QStringLiteral("page.png")), largeOneBitPng()));
+        QVERIFY(writeFile(path(QStringLiteral("logo.svgz")), gzipped(smallDrawing(), {}, 0, {})));
         QVERIFY(writeFile(path(QStringLiteral("good.wad")), goodSpray()));
         QVERIFY(writeFile(path(QStringLiteral("cut.wad")), goodSpray().left(3000)));
         QVERIFY(writeFile(path(QStringLiteral("taken.wad")), "keep me"));
@@ -156,6 +165,16 @@ private slots:
             {QStringLiteral("make"), pic, QStringLiteral("-o"), QStringLiteral("taken.wad")}, 1);
         row("missing image", {QStringLiteral("make"), QStringLiteral("absent.png")}, 1);
         row("broken image", {QStringLiteral("make"), QStringLiteral("broken.png")}, 1);
+        row("JPEG cut short", {QStringLiteral("make"), QStringLiteral("cut.jpg")}, 1);
+        row("BMP cut short", {QStringLiteral("make"), QStringLiteral("cut.bmp")}, 1);
+        row("compressed drawing of 32 MiB", {QStringLiteral("make"), QStringLiteral("bomb.svgz")},
+            1);
+        row("progressive JPEG claiming 9999x9999",
+            {QStringLiteral("make"), QStringLiteral("bomb.jpg")}, 1);
+        row("1-bit PNG of 6000x6000", {QStringLiteral("make"), QStringLiteral("page.png")}, 0,
+            QStringLiteral("page.wad"));
+        row("compressed drawing", {QStringLiteral("make"), QStringLiteral("logo.svgz")}, 0,
+            QStringLiteral("logo.wad"));
         row("info", {QStringLiteral("info"), QStringLiteral("good.wad")}, 0);
         row("info of a refused file",
             {QStringLiteral("info"), QStringLiteral("good.wad"), QStringLiteral("cut.wad")}, 1);
@@ -190,6 +209,8 @@ private slots:
         row("install into a missing mod", install("good.wad", "cstrike"), 1);
         row("install a missing file", install("absent.wad", "valve"), 1);
         row("install without a mod", install("good.wad", "valve").mid(0, 4), 2);
+        row("install with an empty mod", install("good.wad", ""), 2);
+        row("install above the game folder", install("good.wad", ".."), 1);
         row("preview over a file",
             {QStringLiteral("preview"), QStringLiteral("good.wad"), QStringLiteral("-o"),
              QStringLiteral("taken.wad")},
@@ -233,6 +254,19 @@ private slots:
         const QStringList names = kept.entryList(QDir::Files);
         QCOMPARE(names.size(), 1);
         QCOMPARE(readAll(kept.filePath(names.first())), QByteArray("the game's own"));
+    }
+
+    // A path for a mod is refused before the spray is even read (this one the game would
+    // refuse too), and nothing lands above the game folder.
+    void installRefusesAPathForAMod()
+    {
+        const Run r =
+            run({QStringLiteral("install"), QStringLiteral("cut.wad"), QStringLiteral("--game"),
+                 QStringLiteral("game"), QStringLiteral("--mod"), QStringLiteral("..")});
+        QCOMPARE(r.status, 1);
+        QCOMPARE(r.err.trimmed(), QStringLiteral("tagswap-spray: .. is not a mod folder name."));
+        QVERIFY(!QFile::exists(path(QStringLiteral("pldecal.wad"))));
+        QVERIFY(!QFile::exists(path(QStringLiteral("tempdecal.wad"))));
     }
 
     void version()

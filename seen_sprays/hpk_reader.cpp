@@ -1,0 +1,175 @@
+#include "hpk_reader.h"
+
+#include "decal_file.h"
+
+#include <QCoreApplication>
+#include <QCryptographicHash>
+#include <QFile>
+#include <QFileInfo>
+#include <QSet>
+#include <QtEndian>
+
+#include <algorithm>
+
+namespace seen {
+namespace {
+
+constexpr qint64 kHeaderSize = 12; // "HPAK", version, directory offset
+constexpr qint32 kVersion = 1;
+constexpr qint64 kEntrySize = 144; // a 136-byte resource record, the data's offset and length
+constexpr qint64 kTypeAt = 64;
+constexpr qint64 kOffsetAt = 136;
+constexpr qint64 kLengthAt = 140;
+
+QString tr(const char *text)
+{
+    return QCoreApplication::translate("seen", text);
+}
+
+// Widened to 64 bits, so that no sum of hostile values can wrap around.
+qint64 get32(const QByteArray &file, qint64 at)
+{
+    return qFromLittleEndian<qint32>(file.constData() + at);
+}
+
+class CacheParser {
+public:
+    explicit CacheParser(const QByteArray &file) : m_file(file) {}
+
+    CacheReading parse()
+    {
+        if (const qint64 directory = directoryOffset(); directory >= 0)
+            readDirectory(directory);
+        return m_reading;
+    }
+
+private:
+    void noteFault(const QString &fault)
+    {
+        if (m_reading.fault.isEmpty())
+            m_reading.fault = fault;
+    }
+
+    // Where the directory starts, or -1 with the fault noted.
+    qint64 directoryOffset()
+    {
+        const qint64 size = m_file.size();
+        if (size > kMaxCacheSize) {
+            noteFault(tr("At %L1 bytes it is larger than any cache the game keeps.").arg(size));
+            return -1;
+        }
+        if (size < kHeaderSize || !m_file.startsWith("HPAK")) {
+            noteFault(tr("It is not a cache of the game (no HPAK header)."));
+            return -1;
+        }
+        if (const qint64 version = get32(m_file, 4); version != kVersion) {
+            noteFault(tr("It is a cache of version %1; the game writes version 1.").arg(version));
+            return -1;
+        }
+        const qint64 directory = get32(m_file, 8);
+        if (directory < kHeaderSize || directory + 4 > size) {
+            noteFault(tr("Its directory lies outside the file."));
+            return -1;
+        }
+        return directory;
+    }
+
+    void readDirectory(qint64 directory)
+    {
+        const qint64 count = get32(m_file, directory);
+        if (count < 1 || count > kMaxEntries) {
+            noteFault(tr("Its directory lists %L1 entries; a cache holds 1 to %L2.")
+                          .arg(count)
+                          .arg(kMaxEntries));
+            return;
+        }
+        const qint64 first = directory + 4;
+        const qint64 whole = std::min(count, (m_file.size() - first) / kEntrySize);
+        if (whole < count)
+            noteFault(tr("Its directory is cut short: %L1 of its %L2 entries are in the file.")
+                          .arg(whole)
+                          .arg(count));
+        for (qint64 i = 0; i < whole; ++i)
+            readEntry(i + 1, first + i * kEntrySize);
+    }
+
+    void readEntry(qint64 number, qint64 at)
+    {
+        const qint64 offset = get32(m_file, at + kOffsetAt);
+        const qint64 length = get32(m_file, at + kLengthAt);
+        if (length > kMaxEntrySize) {
+            noteFault(tr("Entry %L1 is %L2 bytes; the game keeps none over 256 KiB.")
+                          .arg(number)
+                          .arg(length));
+            ++m_reading.otherEntries;
+            return;
+        }
+        if (length < 1 || offset < 0 || offset + length > m_file.size()) {
+            noteFault(tr("Entry %L1 lies outside the file.").arg(number));
+            ++m_reading.otherEntries;
+            return;
+        }
+        const QByteArray data = m_file.mid(offset, length);
+        if (get32(m_file, at + kTypeAt) == kDecalType && takeSpray(data))
+            return;
+        ++m_reading.otherEntries;
+    }
+
+    // Whether data is a spray the game would show; each one is listed once.
+    bool takeSpray(const QByteArray &data)
+    {
+        const std::optional<decal::Decal> spray = decal::decode(data);
+        if (!spray || !decal::gameRefusal(data).isEmpty())
+            return false;
+        const QByteArray md5 = QCryptographicHash::hash(data, QCryptographicHash::Md5);
+        if (m_seen.contains(md5))
+            return true;
+        m_seen.insert(md5);
+        m_reading.sprays.append({md5, data, spray->width, spray->height, spray->isColourSpray()});
+        return true;
+    }
+
+    const QByteArray &m_file;
+    CacheReading m_reading;
+    QSet<QByteArray> m_seen;
+};
+
+CacheReading failed(const QString &fault)
+{
+    CacheReading reading;
+    reading.fault = fault;
+    return reading;
+}
+
+} // namespace
+
+CacheReading readCache(const QByteArray &file)
+{
+    return CacheParser(file).parse();
+}
+
+CacheReading readCacheFile(const QString &path)
+{
+    const QFileInfo info(path);
+    if (!info.exists())
+        return failed(tr("The file does not exist."));
+    if (!info.isFile())
+        return failed(tr("It is not a file."));
+    if (info.size() > kMaxCacheSize)
+        return failed(
+            tr("At %L1 bytes it is larger than any cache the game keeps.").arg(info.size()));
+    // Read-only: on Windows QFile then shares the file for reading and writing, so a
+    // running game may still write it, and the file is closed before the game could
+    // want to replace it (it writes custom.hp2 and renames that over this one).
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return failed(tr("It cannot be read: %1").arg(file.errorString()));
+    // One byte more than the limit shows a file that grew meanwhile.
+    const QByteArray bytes = file.read(kMaxCacheSize + 1);
+    if (file.error() != QFileDevice::NoError)
+        return failed(tr("It cannot be read: %1").arg(file.errorString()));
+    file.close();
+    return readCache(bytes);
+}
+
+} // namespace seen

@@ -1,0 +1,51 @@
+#pragma once
+
+#include "seen_sprays.h"
+
+#include <QDialog>
+
+class QLabel;
+class QListView;
+class QPushButton;
+
+namespace tagswap {
+
+class Platform;
+class SeenSprayList;
+
+// "Sprays seen in game": the sprays one mod's caches hold, each drawn as the
+// game shows it with its size and kind, those already in the spray folder
+// marked. Add to my sprays copies the chosen ones into the spray folder.
+class SeenSpraysWindow : public QDialog {
+    Q_OBJECT
+public:
+    SeenSpraysWindow(Platform &platform, const QString &gameDirectory, const QString &mod,
+                     const QString &sprayFolder, QWidget *parent = nullptr);
+
+    // The one message box that names each damaged cache and what is wrong with it.
+    void reportFaults();
+
+public slots:
+    void addSelected();
+
+signals:
+    // The chosen sprays are in the spray folder now; name is the one to choose there.
+    void added(const QString &name);
+
+private:
+    void buildControls(const QString &mod);
+    QString summary(const QString &mod) const;
+
+    Platform &m_platform;
+    QString m_sprayFolder;
+    seen::ModCaches m_caches;
+    SeenSprayList *m_model = nullptr;
+    QListView *m_list = nullptr;
+    QPushButton *m_add = nullptr;
+};
+
+// Opens the window beside parent, not modal, and reports damaged caches once it shows.
+SeenSpraysWindow *showSeenSprays(Platform &platform, const QString &gameDirectory,
+                                 const QString &mod, const QString &sprayFolder, QWidget *parent);
+
+} // namespace tagswap
