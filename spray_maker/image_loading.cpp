@@ -326,7 +326,10 @@ void describeDecoding(Picture::Source &source, QImageReader &reader)
     if (screen && !screen->isEmpty())
         source.stored = *screen;
     source.transformed = reader.transformation() != QImageIOHandler::TransformationNone;
-    const QImage::Format format = reader.imageFormat();
+    // Qt's JPEG reader leaves the format unset when it cannot read the header,
+    // so it is asked only once the size was read.
+    const QImage::Format format =
+        source.readerSize.isValid() ? reader.imageFormat() : QImage::Format_Invalid;
     // A GIF's frames are drawn on a screen of four bytes a pixel, whatever its colours.
     if (format != QImage::Format_Invalid && source.format != "gif")
         source.bitsPerPixel = QImage::toPixelFormat(format).bitsPerPixel();
