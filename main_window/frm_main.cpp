@@ -140,9 +140,7 @@ void frmMain::markInstalledSpray()
     // window's thread, and only the latest round's answer is shown.
     QThreadPool::globalInstance()->start(
         [window, round, folder, names, installed, inUse = m_gameFilesInUse] {
-            QMutexLocker reading(inUse.get());
-            QSet<QString> same = sameSprays(folder, names, installed);
-            reading.unlock();
+            QSet<QString> same = sameSprays(folder, names, installed, *inUse);
             QMetaObject::invokeMethod(qApp, [window, round, same = std::move(same)] {
                 if (window && window->m_markRound == round)
                     window->flbFiles->setInstalled(same);

@@ -24,12 +24,14 @@ QByteArray contents(const QString &path)
 } // namespace
 
 QSet<QString> sameSprays(const QString &folder, const QStringList &names,
-                         const QString &installedPath)
+                         const QString &installedPath, QMutex &gameFilesInUse)
 {
+    QMutexLocker reading(&gameFilesInUse);
     const QFileInfo installed(installedPath);
     if (installedPath.isEmpty() || !installed.isFile() || installed.size() > kCompareLimit)
         return {};
     const QByteArray wanted = contents(installedPath);
+    reading.unlock();
     if (wanted.size() != installed.size())
         return {};
     const QStringList same = namesWithBytes(folder, names, wanted);

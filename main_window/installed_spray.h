@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QMutex>
 #include <QSet>
 #include <QString>
 #include <QStringList>
@@ -8,8 +9,10 @@ namespace tagswap {
 
 // The names among names (files in folder) whose bytes equal the file at
 // installedPath. Sizes are compared first, so only files of the same size are
-// read. Empty when that file is missing or cannot be read.
+// read. Empty when that file is missing or cannot be read. gameFilesInUse is
+// held while the installed file is open: Windows replaces no file that is open,
+// so Change waits for that read, and only for that.
 QSet<QString> sameSprays(const QString &folder, const QStringList &names,
-                         const QString &installedPath);
+                         const QString &installedPath, QMutex &gameFilesInUse);
 
 } // namespace tagswap
