@@ -4,11 +4,13 @@
 #include <QIODevice>
 #include <QScopeGuard>
 #include <QtEndian>
+#include <QtNumeric>
 
 #include <zlib.h>
 
 #include <algorithm>
 #include <cstring>
+#include <limits>
 #include <vector>
 
 namespace spray {
@@ -254,7 +256,14 @@ std::optional<qint64> bmpPixelDataEnd(const QByteArray &head)
     // Rows are padded to four bytes; some writers leave out the last row's padding.
     const qint64 rowBytes = (std::abs(width) * bits + 31) / 32 * 4;
     const qint64 lastRowBytes = (std::abs(width) * bits + 7) / 8;
-    return height == 0 ? offset : offset + rowBytes * (std::abs(height) - 1) + lastRowBytes;
+    if (height == 0)
+        return offset;
+    // A header may claim sides no file holds: such a product must not wrap round.
+    qint64 end = 0;
+    if (qMulOverflow(rowBytes, std::abs(height) - 1, &end) || qAddOverflow(end, offset, &end)
+        || qAddOverflow(end, lastRowBytes, &end))
+        return std::numeric_limits<qint64>::max();
+    return end;
 }
 
 std::optional<QSize> gifScreenSize(const QByteArray &head)

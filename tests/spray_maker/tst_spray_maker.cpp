@@ -14,6 +14,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <limits>
 
 #ifdef Q_OS_LINUX
 #include <sys/resource.h>
@@ -446,6 +447,8 @@ private slots:
         QTest::newRow("truncated PNG") << "cut.png" << png.left(png.size() / 2) << 0;
         QTest::newRow("header only") << "head.png" << png.left(40) << 0;
         QTest::newRow("over 100 megapixels") << "huge.bmp" << bmpHeader(20000, 20000) << 0;
+        QTest::newRow("BMP whose sides overflow its length")
+            << "wraps.bmp" << bmpHeader(std::numeric_limits<qint32>::min(), 0x7fffffff) << 0;
         // Found by fuzzing: 164 bytes whose screen is 24825x2560.
         QTest::newRow("GIF screen far larger than its bytes")
             << "bomb.gif" << readAll(kData + QStringLiteral("/screen_bomb.gif")) << 0;
