@@ -133,6 +133,67 @@ int nearestIndex(QRgb c, const std::array<QRgb, 256> &palette)
     return distance(grey) < distance(cube) ? grey : cube;
 }
 
+// Where the engine finds a texture's parts. It reads the palette count as if the
+// pixels started right after the header, but the colours after the pixels wherever
+// the first offset puts them.
+struct TextureLayout {
+    qint64 pixelsAt = 0;
+    qint64 coloursAt = 0;
+    int colours = 0;
+};
+
+QString levelOffsetProblem(const char *texture, qint64 count)
+{
+    static const char *const problems[] = {
+        QT_TRANSLATE_NOOP("decal", "The half-size copy of the picture does not directly follow the "
+                                   "full-size one."),
+        QT_TRANSLATE_NOOP("decal",
+                          "The quarter-size copy of the picture does not directly follow the "
+                          "half-size one."),
+        QT_TRANSLATE_NOOP("decal",
+                          "The eighth-size copy of the picture does not directly follow the "
+                          "quarter-size one."),
+    };
+    qint64 expected = get32(texture + 24);
+    for (int level = 1; level < 4; ++level) {
+        expected += count >> (2 * (level - 1));
+        if (get32(texture + 24 + qsizetype(4) * level) != expected)
+            return tr(problems[level - 1]);
+    }
+    return {};
+}
+
+// The engine's checks of the texture itself, in its order. Offsets are read unsigned:
+// one that the engine's signed arithmetic would take as negative points before the
+// texture, where no spray puts its pixels.
+std::optional<TextureLayout> textureLayout(const char *texture, qint64 size, QString *error)
+{
+    const quint32 width = get32(texture + 16);
+    const quint32 height = get32(texture + 20);
+    // The game would take a zero height, but such a spray has nothing to show.
+    if (width == 0 || height == 0 || width > kMaxSide || height > kMaxSide)
+        return fail(error, tr("The picture is %1x%2 pixels; the game takes sides of 1 to 256 "
+                              "pixels.")
+                               .arg(width)
+                               .arg(height));
+    const qint64 count = qint64(width) * height;
+    if (const QString problem = levelOffsetProblem(texture, count); !problem.isEmpty())
+        return fail(error, problem);
+    const qint64 levelsSize = count + count / 4 + count / 16 + count / 64;
+    const qint64 countAt = kTextureHeaderSize + levelsSize;
+    if (countAt + 2 > size)
+        return fail(error, tr("The texture ends before its palette."));
+    const int colours = qFromLittleEndian<quint16>(texture + countAt);
+    if (colours > 256)
+        return fail(error, tr("The palette has %1 colours; at most 256 are allowed.").arg(colours));
+    const qint64 pixelsAt = get32(texture + 24);
+    const qint64 coloursAt = pixelsAt + levelsSize + 2;
+    if (coloursAt + qint64(colours) * 3 > size)
+        return fail(error,
+                    tr("The palette of %1 colours runs past the end of the texture.").arg(colours));
+    return TextureLayout{pixelsAt, coloursAt, colours};
+}
+
 } // namespace
 
 QByteArray encode(const Decal &d, QString *error)
@@ -214,39 +275,19 @@ std::optional<Decal> decode(const QByteArray &bytes, QString *error)
         return fail(error, tr("The texture lies outside the file."));
 
     const char *const texture = file + position;
-    const quint32 width = get32(texture + 16);
-    const quint32 height = get32(texture + 20);
-    // The game would take a zero height, but such a spray has nothing to show.
-    if (width == 0 || height == 0 || width > kMaxSide || height > kMaxSide)
-        return fail(error, tr("The game does not load a %1x%2 picture.").arg(width).arg(height));
-
-    const qint64 count = qint64(width) * height;
-    const qint64 levels[4] = {kTextureHeaderSize, kTextureHeaderSize + count,
-                              kTextureHeaderSize + count + count / 4,
-                              kTextureHeaderSize + count + count / 4 + count / 16};
-    for (int i = 0; i < 4; ++i) {
-        if (get32(texture + 24 + qsizetype(4) * i) != levels[i])
-            return fail(error,
-                        tr("The smaller copies of the picture are missing or out of place."));
-    }
-    const qint64 paletteAt = levels[3] + count / 64;
-    if (paletteAt + 2 > size)
-        return fail(error, tr("The texture is cut short."));
-    const int colours = qFromLittleEndian<quint16>(texture + paletteAt);
-    if (colours > 256)
-        return fail(error, tr("The palette has %1 colours; at most 256 are allowed.").arg(colours));
-    if (paletteAt + 2 + qint64(colours) * 3 > size)
-        return fail(error, tr("The texture is cut short."));
+    const std::optional<TextureLayout> parts = textureLayout(texture, size, error);
+    if (!parts)
+        return std::nullopt;
 
     Decal d;
     d.name = QString::fromLatin1(texture, qstrnlen(texture, kNameBytes)).left(kMaxNameLength);
-    d.width = int(width);
-    d.height = int(height);
-    d.pixels = QByteArray(texture + kTextureHeaderSize, count);
-    const auto *rgb = reinterpret_cast<const uchar *>(texture + paletteAt + 2);
-    for (int i = 0; i < colours; ++i, rgb += 3)
+    d.width = int(get32(texture + 16));
+    d.height = int(get32(texture + 20));
+    d.pixels = QByteArray(texture + parts->pixelsAt, qsizetype(d.width) * d.height);
+    const auto *rgb = reinterpret_cast<const uchar *>(texture + parts->coloursAt);
+    for (int i = 0; i < parts->colours; ++i, rgb += 3)
         d.palette[i] = qRgb(rgb[0], rgb[1], rgb[2]);
-    for (int i = colours; i < 256; ++i)
+    for (int i = parts->colours; i < 256; ++i)
         d.palette[i] = qRgb(0, 0, 0);
     return d;
 }
@@ -275,18 +316,20 @@ QList<Decal> decodeLevels(const QByteArray &bytes, QString *error)
     return levels;
 }
 
-QString gameRefusal(const QByteArray &bytes)
+QString gameRefusal(const QByteArray &bytes, qint64 fileSize)
 {
-    QString error;
-    if (!decode(bytes, &error))
+    const qint64 size = std::max(fileSize, qint64(bytes.size()));
+    // Only part of the file was read: nothing that large is a spray the game takes.
+    const bool partlyRead = size > bytes.size() && size > kGameMaxFileSize;
+    if (QString error; !partlyRead && !decode(bytes, &error))
         return error;
-    if (bytes.size() > kGameMaxFileSize)
+    if (size > kGameMaxFileSize)
         return tr("At %L1 bytes it is too large for the game's %L2-byte limit.")
-            .arg(bytes.size())
+            .arg(size)
             .arg(kGameMaxFileSize);
-    if (bytes.size() < kGameMinFileSize)
+    if (size < kGameMinFileSize)
         return tr("At %L1 bytes it is smaller than the game's %L2-byte minimum.")
-            .arg(bytes.size())
+            .arg(size)
             .arg(kGameMinFileSize);
     return {};
 }

@@ -46,8 +46,9 @@ struct Decal {
 // Latin-1 characters.
 QByteArray encode(const Decal &decal, QString *error = nullptr);
 
-// Accepts exactly what the game would load (any entry type or name); rejects
-// anything larger than 1 MiB.
+// Accepts what the game's checks of the texture accept (any entry type or name,
+// sides off the 16-pixel grid, pixels wherever the first offset puts them), bar a zero
+// height; rejects anything larger than 1 MiB. gameRefusal() adds the file-size limits.
 std::optional<Decal> decode(const QByteArray &bytes, QString *error = nullptr);
 
 // The picture at full size and the file's three smaller copies (half, quarter and
@@ -58,9 +59,12 @@ QList<Decal> decodeLevels(const QByteArray &bytes, QString *error = nullptr);
 inline constexpr qint64 kGameMinFileSize = 1024;
 inline constexpr qint64 kGameMaxFileSize = 20480;
 
-// Why the game would refuse a spray file of these bytes, in one sentence; empty when it
-// takes it. decode()'s checks plus the engine's file-size cap.
-QString gameRefusal(const QByteArray &bytes);
+// Why the game would refuse a spray file of these bytes, in one sentence naming the check
+// that fails; empty when it takes it. The engine's checks and no others: the file's size,
+// the sides, the offsets of the smaller copies, the palette count, the texture within the
+// file. Every part of Tagswap that judges a spray asks this. fileSize is the size on disk
+// when a reader stopped before the end of a larger file.
+QString gameRefusal(const QByteArray &bytes, qint64 fileSize = 0);
 
 // The largest size with sides multiples of 16 (at least 16, at most 256) that keeps
 // roughly the aspect ratio of source and fits in pixelBudget. Small artwork is not

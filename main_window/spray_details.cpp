@@ -56,13 +56,9 @@ SprayDetails readSprayDetails(const QString &path)
     }
     details.readable = true;
     details.fileSize = std::max(qint64(bytes->size()), QFileInfo(path).size());
-    if (details.fileSize >= kReadLimit) {
-        details.refusal =
-            tr("At %L1 bytes the file is far too large to be a spray.").arg(details.fileSize);
-        return details;
-    }
-    details.refusal = decal::gameRefusal(*bytes);
-    details.decal = decal::decode(*bytes);
+    details.refusal = decal::gameRefusal(*bytes, details.fileSize);
+    if (details.fileSize < kReadLimit)
+        details.decal = decal::decode(*bytes);
     return details;
 }
 

@@ -68,6 +68,25 @@ QByteArray rawFile(quint32 width, quint32 height, quint16 colours = 256,
     return header + texture + setEntrySizes(entry, texture.size());
 }
 
+// Slack before the directory, which the game allows, brings the file to total bytes.
+QByteArray padTo(QByteArray file, qsizetype total)
+{
+    file.insert(file.size() - 32, QByteArray(total - file.size(), '\0'));
+    return set32(file, 8, quint32(total - 32));
+}
+
+// The pixels gap bytes further into the texture than every writer puts them, which the
+// engine allows; it reads the palette count where it would be without the gap, though.
+QByteArray gapped(QByteArray file, int gap)
+{
+    const quint32 n = get32(file, 28) * get32(file, 32);
+    file.insert(52, QByteArray(gap, '\0'));
+    for (int i = 0; i < 4; ++i)
+        file = set32(file, 36 + 4 * i, get32(file, 36 + 4 * i) + gap);
+    file = set16(file, 52 + n + n / 4 + n / 16 + n / 64, 256);
+    return setEntrySizes(set32(file, 8, quint32(file.size() - 32)), quint32(file.size() - 44));
+}
+
 QByteArray readFile(const QString &path)
 {
     QFile file(path);
@@ -183,6 +202,7 @@ private slots:
         QTest::newRow("old type 0x40") << oldType << true;
         QTest::newRow("other names") << renamed << true;
         QTest::newRow("gap before directory") << slack << true;
+        QTest::newRow("pixels after a gap") << gapped(ok, 4) << true;
         QTest::newRow("24x8") << rawFile(24, 8) << true;
         QTest::newRow("256x256") << rawFile(256, 256) << true;
         QTest::newRow("16-byte name without terminator") << fullName << true;
@@ -229,23 +249,57 @@ private slots:
             QVERIFY2(!encode(*d, &error).isEmpty(), qPrintable(error));
     }
 
-    // The engine's byte cap refuses files that decode() accepts.
+    // The engine's checks, each just passed and just failed; the reason names the check.
     void gameRefusal_data()
     {
         QTest::addColumn<QByteArray>("file");
+        QTest::addColumn<qint64>("fileSize"); // on disk, when only the start was read
         QTest::addColumn<QString>("reasonStart");
-        QTest::newRow("16x16, the smallest") << rawFile(16, 16) << QString();
-        QTest::newRow("112x128, 19,894 bytes") << rawFile(112, 128) << QString();
-        QTest::newRow("128x128, over the cap") << rawFile(128, 128) << QStringLiteral("At 22,");
-        QTest::newRow("120x128, just over") << rawFile(120, 128) << QStringLiteral("At 21,");
-        QTest::newRow("not a spray") << QByteArray("GIF89a") << QStringLiteral("This is not");
-        QTest::newRow("side over 256") << rawFile(16, 257) << QStringLiteral("The game does not");
+        const auto row = [](const char *name, const QByteArray &file, const char *reason,
+                            qint64 fileSize = 0) {
+            QTest::newRow(name) << file << fileSize << QString::fromUtf8(reason);
+        };
+        const QByteArray ok = rawFile(16, 16); // its texture is 1,150 bytes, padded to 1,152
+        row("16x16, the smallest", ok, "");
+        row("112x128, 19,894 bytes", rawFile(112, 128), "");
+        row("128x128, over the cap", rawFile(128, 128), "At 22,");
+        row("120x128, just over", rawFile(120, 128), "At 21,");
+        row("not a spray", "GIF89a", "This is not");
+
+        row("1,024 bytes", padTo(rawFile(1, 1), 1024), "");
+        row("1,023 bytes", padTo(rawFile(1, 1), 1023), "At 1,023 bytes it is smaller");
+        row("20,480 bytes", padTo(rawFile(112, 128), 20480), "");
+        row("20,481 bytes", padTo(rawFile(112, 128), 20481), "At 20,481 bytes it is too large");
+        row("start of a 2 MiB file", ok, "At 2,097,152 bytes it is too large", 2 << 20);
+
+        row("width 0", padTo(rawFile(0, 16), 1024), "The picture is 0x16 pixels");
+        row("height 0", padTo(rawFile(16, 0), 1024), "The picture is 16x0 pixels");
+        row("256x16", rawFile(256, 16), "");
+        row("257x16", rawFile(257, 16), "The picture is 257x16 pixels");
+        row("16x256", rawFile(16, 256), "");
+        row("16x257", rawFile(16, 257), "The picture is 16x257 pixels");
+        row("24x8, off the 16-pixel grid", rawFile(24, 8), "");
+
+        row("pixels after a gap", gapped(ok, 4), "");
+        row("half-size copy a byte late", set32(ok, 40, get32(ok, 40) + 1), "The half-size");
+        row("quarter-size copy a byte early", set32(ok, 44, get32(ok, 44) - 1), "The quarter");
+        row("eighth-size copy a byte late", set32(ok, 48, get32(ok, 48) + 1), "The eighth");
+
+        row("257 colours", rawFile(16, 16, 257), "The palette has 257 colours");
+        row("palette ends with the texture", setEntrySizes(ok, 1150), "");
+        row("palette a byte past the texture", setEntrySizes(ok, 1149), "The palette of 256");
+        row("after a gap, palette ends with the texture", setEntrySizes(gapped(ok, 4), 1154), "");
+        row("after a gap, a byte past", setEntrySizes(gapped(ok, 4), 1153), "The palette of 256");
+        row("texture ends before the palette count", setEntrySizes(ok, 381), "The texture ends");
+
+        row("texture overlaps the directory", setEntrySizes(ok, 1156), "The texture lies outside");
     }
     void gameRefusal()
     {
         QFETCH(QByteArray, file);
+        QFETCH(qint64, fileSize);
         QFETCH(QString, reasonStart);
-        const QString reason = decal::gameRefusal(file);
+        const QString reason = decal::gameRefusal(file, fileSize);
         QVERIFY2(reasonStart.isEmpty() ? reason.isEmpty() : reason.startsWith(reasonStart),
                  qPrintable(reason));
     }
