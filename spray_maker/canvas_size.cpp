@@ -34,13 +34,11 @@ bool fitsBudget(QSize canvas, int maxBlocks)
            && canvas.width() * canvas.height() <= maxBlocks * kBlockSide * kBlockSide;
 }
 
-// The canvas that shows the most of the image at its own aspect ratio; among equals
-// the one with the least empty margin.
+// The canvas that shows the image largest at its own aspect ratio; among equals the
+// one with the least empty margin. A small picture gets the canvas a large one of its
+// shape would: it is enlarged to fill it.
 QSize largestCanvas(QSize image, int maxBlocks)
 {
-    const QSize asIs(roundUpToBlock(image.width()), roundUpToBlock(image.height()));
-    if (fitsBudget(asIs, maxBlocks))
-        return asIs;
     const double w = image.width();
     const double h = image.height();
     QSize best;
@@ -49,7 +47,7 @@ QSize largestCanvas(QSize image, int maxBlocks)
         for (int ch = kBlockSide;
              cw * ch <= maxBlocks * kBlockSide * kBlockSide && ch <= kMaxCanvasSide;
              ch += kBlockSide) {
-            const double scale = std::min({cw / w, ch / h, 1.0});
+            const double scale = std::min(cw / w, ch / h);
             const QSize trimmed(roundUpToBlock(w * scale), roundUpToBlock(h * scale));
             const double shown = w * scale * h * scale;
             const bool smaller = trimmed.width() * trimmed.height() < best.width() * best.height();
@@ -98,13 +96,10 @@ Placement arrange(QSize image, QSize canvas, Fit fit)
     const double h = image.height();
     const QRectF whole(0, 0, w, h);
     switch (fit) {
-    case Fit::Stretch: {
-        const QSize content(atLeastOne(w * std::min(canvas.width() / w, 1.0)),
-                            atLeastOne(h * std::min(canvas.height() / h, 1.0)));
-        return {canvas, whole, centred(canvas, content)};
-    }
+    case Fit::Stretch:
+        return {canvas, whole, QRect(QPoint(), canvas)};
     case Fit::Fill: {
-        const double scale = std::min(std::max(canvas.width() / w, canvas.height() / h), 1.0);
+        const double scale = std::max(canvas.width() / w, canvas.height() / h);
         const QSizeF shown(std::min(w, canvas.width() / scale),
                            std::min(h, canvas.height() / scale));
         const QRectF source(QPointF((w - shown.width()) / 2, (h - shown.height()) / 2), shown);
@@ -115,7 +110,7 @@ Placement arrange(QSize image, QSize canvas, Fit fit)
     case Fit::Fit:
         break;
     }
-    const double scale = std::min({canvas.width() / w, canvas.height() / h, 1.0});
+    const double scale = std::min(canvas.width() / w, canvas.height() / h);
     const QSize content(std::min(canvas.width(), atLeastOne(w * scale)),
                         std::min(canvas.height(), atLeastOne(h * scale)));
     return {canvas, whole, centred(canvas, content)};

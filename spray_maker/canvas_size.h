@@ -32,8 +32,8 @@ struct Placement {
     QRect target;  // where it is drawn, in canvas pixels; the rest stays transparent
 };
 
-// Never enlarges the image. An empty result, with the reason in *error, for an empty
-// image or an exact size the game would refuse.
+// Reduces or enlarges the image to the canvas as fit says. An empty result, with the
+// reason in *error, for an empty image or an exact size the game would refuse.
 std::optional<Placement> place(QSize image, const SizeChoice &size, Fit fit,
                                QString *error = nullptr);
 

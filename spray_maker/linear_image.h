@@ -26,9 +26,15 @@ struct LinearImage {
     bool isEmpty() const { return width <= 0 || height <= 0; }
 };
 
-// The part source of the image, made size pixels large: area averaging for most of a
-// large reduction, then Lanczos-3. Memory stays proportional to the result, not the image.
+// The part source of the image, made size pixels large: along a reduced axis the exact
+// area average, along an enlarged one Lanczos-3. Memory stays proportional to the result,
+// not the image.
 LinearImage resample(const QImage &image, const QRectF &source, QSize size);
+
+// The same part at the same size through kernels that never ring: the area average
+// where an axis is reduced, linear interpolation where it is enlarged. It tells how
+// much of each pixel the picture really covers, where Lanczos over- or undershoots.
+LinearImage resampleWithoutRinging(const QImage &image, const QRectF &source, QSize size);
 
 // A half-size copy, each pixel the average of four (a mip level). Odd sides lose their last row or
 // column.

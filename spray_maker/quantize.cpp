@@ -43,14 +43,22 @@ struct Rgba8 {
     std::vector<bool> transparent;
 };
 
-Rgba8 thresholded(const LinearImage &image, float threshold)
+// Coverage in the steps of a picture's own alpha: resampling weights that add up to
+// one leave a fully opaque pixel a hair either side of 1, and it must stay opaque.
+bool belowThreshold(float coverage, int percent)
+{
+    const long steps = std::lround(std::clamp(coverage, 0.0f, 1.0f) * 255);
+    return steps == 0 || steps * 100 < long(percent) * 255;
+}
+
+Rgba8 thresholded(const LinearImage &image, int thresholdPercent)
 {
     Rgba8 out{image.width, image.height, {}, {}};
     out.bytes.resize(image.pixels.size(), 0);
     out.transparent.resize(image.pixels.size() / 4, true);
     for (size_t i = 0; i < out.transparent.size(); ++i) {
         const float *p = image.pixels.data() + i * 4;
-        if (p[3] < threshold || p[3] <= 0)
+        if (belowThreshold(p[3], thresholdPercent))
             continue;
         out.transparent[i] = false;
         for (int c = 0; c < 3; ++c)
@@ -178,7 +186,7 @@ std::optional<decal::Decal> quantize(const LinearImage &canvas, const MipChain &
     // busy waiting cost far more than a spray's few thousand pixels save.
     omp_set_num_threads(1);
 #endif
-    Rgba8 full = thresholded(canvas, options.alphaThreshold);
+    Rgba8 full = thresholded(canvas, options.alphaThresholdPercent);
     const bool anyTransparent =
         std::find(full.transparent.begin(), full.transparent.end(), true) != full.transparent.end();
     LiqPtr<liq_attr> attr(liq_attr_create());
@@ -204,7 +212,7 @@ std::optional<decal::Decal> quantize(const LinearImage &canvas, const MipChain &
     const auto pixels = remap(attr.get(), result.get(), full, *map, *palette);
     std::array<QByteArray, 3> levels;
     for (size_t level = 0; level < mips.size(); ++level) {
-        Rgba8 mip = thresholded(mips[level], options.alphaThreshold);
+        Rgba8 mip = thresholded(mips[level], options.alphaThresholdPercent);
         const auto mapped = remap(attr.get(), result.get(), mip, *map, *palette);
         if (!mapped)
             return fail(error, tr("The smaller copies could not be mapped onto the palette."));

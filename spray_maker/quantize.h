@@ -15,9 +15,9 @@ using MipChain = std::array<LinearImage, 3>;
 MipChain mipChain(const LinearImage &canvas);
 
 struct PaletteOptions {
-    double dither = 0;           // 0 (none) to 1 (full error diffusion)
-    float alphaThreshold = 0.5f; // pixels less opaque than this are transparent
-    bool quick = false;          // a coarser palette search, for live previews
+    double dither = 0;              // 0 (none) to 1 (full error diffusion)
+    int alphaThresholdPercent = 50; // pixels less opaque than this are transparent
+    bool quick = false;             // a coarser palette search, for live previews
 };
 
 // A colour spray: at most 255 colours chosen by libimagequant, index 255 pure blue and

@@ -1,12 +1,14 @@
 #include "spray_maker.h"
 
 #include "file_replace.h"
+#include "game_view.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>
 #include <QRegularExpression>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 
 namespace spray {
@@ -69,16 +71,48 @@ std::optional<decal::Decal> makeSpray(const LoadedImage &image, const SprayOptio
     if (!placement)
         return std::nullopt;
     const LinearImage content =
-        resample(image.image, scaledSource(*placement, image.size, image.image.size()),
-                 placement->target.size());
+        scaled(image.image, scaledSource(*placement, image.size, image.image.size()),
+               placement->target.size(), options.scaler);
     LinearImage canvas(placement->canvas.width(), placement->canvas.height());
     paste(canvas, content, placement->target.topLeft());
     const MipChain mips = mipChain(canvas);
-    if (options.oneColour)
-        return oneColour(canvas, mips, *options.oneColour, inkSource(options, image.image));
-    const float threshold = float(std::clamp(options.alphaThresholdPercent, 0, 100)) / 100.0f;
-    return quantize(canvas, mips, PaletteOptions{options.dither, threshold, options.quickPalette},
-                    error);
+    std::optional<decal::Decal> spray;
+    if (options.oneColour) {
+        spray = oneColour(canvas, mips, *options.oneColour, inkSource(options, image.image));
+    } else {
+        const int threshold = std::clamp(options.alphaThresholdPercent, 0, 100);
+        spray = quantize(canvas, mips,
+                         PaletteOptions{options.dither, threshold, options.quickPalette}, error);
+    }
+    if (spray && options.gameGamma)
+        cancelGameGamma(*spray);
+    return spray;
+}
+
+void cancelGameGamma(decal::Decal &spray)
+{
+    // The nearest stored value for each shown one, found through the game's own curve.
+    static const std::array<int, 256> stored = [] {
+        std::array<int, 256> best{};
+        for (int shown = 0; shown < 256; ++shown) {
+            for (int c = 0; c < 256; ++c) {
+                if (std::abs(decal::gameChannel(c) - shown)
+                    < std::abs(decal::gameChannel(best[size_t(shown)]) - shown))
+                    best[size_t(shown)] = c;
+            }
+        }
+        return best;
+    }();
+    const auto darken = [&](QRgb &c) {
+        c = qRgb(stored[size_t(qRed(c))], stored[size_t(qGreen(c))], stored[size_t(qBlue(c))]);
+    };
+    // A colour spray's last entry is the transparent key; a logo's only colour is its ink there.
+    if (!spray.isColourSpray()) {
+        darken(spray.palette[decal::kTransparentIndex]);
+        return;
+    }
+    for (size_t i = 0; i < size_t(decal::kTransparentIndex); ++i)
+        darken(spray.palette[i]);
 }
 
 std::optional<decal::Decal> makeSprayFromFile(const QString &path, const SprayOptions &options,

@@ -4,6 +4,7 @@
 #include "decal_file.h"
 #include "image_loading.h"
 #include "quantize.h"
+#include "scaling.h"
 
 #include <QRgb>
 
@@ -27,6 +28,10 @@ struct SprayOptions {
     int alphaThresholdPercent = kDefaultAlphaThresholdPercent; // below it a pixel is transparent
     int frame = 0;                                             // of an animated image, from 0
     std::optional<QRgb> oneColour;                             // set: a one-colour logo in this ink
+    Scaler scaler = Scaler::Automatic;                         // how a small picture is enlarged
+    // The palette darkened by the inverse of the game's gamma, so that the game shows
+    // the picture's own colours.
+    bool gameGamma = false;
     // Automatic: the alpha of an image with transparency, otherwise its darkness.
     InkChoice ink = InkChoice::Automatic;
     // A faster, slightly coarser palette, for a preview shown while settings change.
@@ -51,6 +56,10 @@ QByteArray sprayFileBytes(const decal::Decal &decal, QString *error = nullptr);
 
 // Writes bytes to path whole or not at all (beside it first, then renamed into place).
 bool writeWhole(const QString &path, const QByteArray &bytes, QString *error = nullptr);
+
+// The palette (a one-colour logo's ink) darkened so that the game's gamma brings each
+// colour back to what it was, as near as eight bits allow.
+void cancelGameGamma(decal::Decal &spray);
 
 // "RRGGBB" or "#RRGGBB".
 std::optional<QRgb> parseInk(const QString &text, QString *error = nullptr);

@@ -101,6 +101,13 @@ void SprayMakerWindow::buildControls()
     m_fit->addItem(tr("Fit: whole image, transparent margins"), QStringLiteral("fit"));
     m_fit->addItem(tr("Fill: cut off the excess"), QStringLiteral("fill"));
     m_fit->addItem(tr("Stretch"), QStringLiteral("stretch"));
+    m_scaler = new QComboBox(this);
+    m_scaler->setObjectName(QStringLiteral("scalerBox"));
+    m_scaler->addItem(tr("Automatic: sharp for icons and pixel art"), QStringLiteral("auto"));
+    m_scaler->addItem(tr("Smooth"), QStringLiteral("smooth"));
+    m_scaler->addItem(tr("Sharp: each pixel a block"), QStringLiteral("sharp"));
+    m_gameGamma = new QCheckBox(tr("Look in game as in the picture"), this);
+    m_gameGamma->setObjectName(QStringLiteral("gameGammaBox"));
     m_dither = new QSlider(Qt::Horizontal, this);
     m_dither->setObjectName(QStringLiteral("ditherSlider"));
     m_dither->setRange(0, kDitherSteps);
@@ -135,10 +142,12 @@ void SprayMakerWindow::buildControls()
     auto *form = new QFormLayout;
     form->addRow(tr("Size:"), m_size);
     form->addRow(tr("Fit:"), m_fit);
+    form->addRow(tr("Enlarging:"), m_scaler);
     form->addRow(tr("Dithering:"), m_dither);
     form->addRow(tr("Transparent below:"), m_threshold);
     form->addRow(tr("Frame:"), m_frame);
     form->addRow(tr("Kind:"), inkRow);
+    form->addRow(tr("Colours:"), m_gameGamma);
     form->addRow(tr("Name:"), m_name);
     auto *previews = new QHBoxLayout;
     previews->addWidget(m_previewActual);
@@ -162,6 +171,8 @@ void SprayMakerWindow::connectControls()
     connect(m_inkButton, &QPushButton::clicked, this, &SprayMakerWindow::chooseInk);
     connect(m_size, &QComboBox::currentIndexChanged, this, &SprayMakerWindow::settingsChanged);
     connect(m_fit, &QComboBox::currentIndexChanged, this, &SprayMakerWindow::settingsChanged);
+    connect(m_scaler, &QComboBox::currentIndexChanged, this, &SprayMakerWindow::settingsChanged);
+    connect(m_gameGamma, &QCheckBox::toggled, this, &SprayMakerWindow::settingsChanged);
     connect(m_dither, &QSlider::valueChanged, this, &SprayMakerWindow::settingsChanged);
     connect(m_threshold, &QSpinBox::valueChanged, this, &SprayMakerWindow::settingsChanged);
     connect(m_frame, &QSpinBox::valueChanged, this, &SprayMakerWindow::settingsChanged);
@@ -236,6 +247,9 @@ spray::SprayOptions SprayMakerWindow::options() const
     spray::SprayOptions o;
     o.size = spray::parseSizeChoice(m_size->currentData().toString()).value_or(spray::SizeChoice{});
     o.fit = spray::parseFit(m_fit->currentData().toString()).value_or(spray::Fit::Fit);
+    o.scaler =
+        spray::parseScaler(m_scaler->currentData().toString()).value_or(spray::Scaler::Automatic);
+    o.gameGamma = m_gameGamma->isChecked();
     o.dither = double(m_dither->value()) / kDitherSteps;
     o.alphaThresholdPercent = m_threshold->value();
     o.frame = m_frame->value() - 1;

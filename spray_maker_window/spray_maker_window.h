@@ -102,6 +102,8 @@ private:
     QPushButton *m_chooseImage = nullptr;
     QComboBox *m_size = nullptr;
     QComboBox *m_fit = nullptr;
+    QComboBox *m_scaler = nullptr;
+    QCheckBox *m_gameGamma = nullptr;
     QSlider *m_dither = nullptr;
     QSpinBox *m_threshold = nullptr;
     QSpinBox *m_frame = nullptr;

@@ -16,6 +16,7 @@
 #include <QMimeData>
 #include <QPainter>
 #include <QPushButton>
+#include <QSet>
 #include <QSignalSpy>
 #include <QSlider>
 #include <QTest>
@@ -133,6 +134,39 @@ private slots:
         QVERIFY(m_platform.messages.isEmpty());
     }
 
+    // An icon fills the spray: sharp keeps its two colours, smooth blends them, and the
+    // gamma box stores them darker by the game's gamma.
+    void enlargingAndGameColours_data()
+    {
+        QTest::addColumn<QString>("scaler");
+        QTest::addColumn<bool>("gameGamma");
+        QTest::addColumn<QRgb>("corner"); // as stored
+        QTest::newRow("sharp, for the game") << "sharp" << true << qRgb(188, 17, 17);
+        QTest::newRow("smooth") << "smooth" << false << qRgb(200, 30, 30);
+    }
+    void enlargingAndGameColours()
+    {
+        QFETCH(QString, scaler);
+        QFETCH(bool, gameGamma);
+        QFETCH(QRgb, corner);
+        QImage icon(8, 8, QImage::Format_RGB32);
+        icon.fill(qRgb(200, 30, 30));
+        QPainter(&icon).fillRect(4, 0, 4, 8, QColor(30, 30, 200));
+        QVERIFY(icon.save(m_folder->filePath(QStringLiteral("icon.png"))));
+        SprayMakerWindow window(m_platform, sprays(),
+                                m_folder->filePath(QStringLiteral("icon.png")));
+        auto *scalerBox = window.findChild<QComboBox *>(QStringLiteral("scalerBox"));
+        scalerBox->setCurrentIndex(scalerBox->findData(scaler));
+        window.findChild<QCheckBox *>(QStringLiteral("gameGammaBox"))->setChecked(gameGamma);
+        QVERIFY(waitForPreview(window));
+        saveButton(window)->click();
+        const auto spray = decal::decode(readAll(sprays() + QStringLiteral("/icon.wad")));
+        QVERIFY(spray && spray->width == 112 && spray->height == 112);
+        QCOMPARE(spray->palette[quint8(spray->pixels[0])], corner);
+        const QSet<char> used(spray->pixels.begin(), spray->pixels.end());
+        QCOMPARE(used.size() == 2, scaler == QLatin1String("sharp"));
+    }
+
     void replacingAsksFirst_data()
     {
         QTest::addColumn<bool>("replaced");
@@ -181,7 +215,7 @@ private slots:
                  QStringLiteral("two"));
         QVERIFY(waitForPreview(window));
         QCOMPARE(window.findChild<QLabel *>(QStringLiteral("previewActual"))->pixmap().size(),
-                 QSize(208, 64));
+                 QSize(224, 64)); // enlarged to the largest spray of its shape
     }
 
     // Settings changed faster than the worker: only the last one is shown and saved.
