@@ -1,5 +1,6 @@
 #include "spray_commands.h"
 
+#include "decoder_warnings.h"
 #include "game_paths.h"
 #include "game_view.h"
 #include "replaced_sprays.h"
@@ -15,6 +16,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QImage>
+#include <QImageReader>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -64,7 +66,11 @@ int failure(const QString &message)
 // QCommandLineParser::parse() plus --help, which prints and ends the command.
 std::optional<int> parseOrAnswer(QCommandLineParser &parser, const QStringList &arguments)
 {
-    const QCommandLineOption help = parser.addHelpOption();
+    // Qt's own help option offers --help-all for Qt's options, which this program has none of.
+    const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("?"), QStringLiteral("help"),
+                                   QStringLiteral("help-all")},
+                                  tr("Shows this help."));
+    parser.addOption(help);
     if (!parser.parse(arguments))
         return usage(parser.errorText());
     if (parser.isSet(help)) {
@@ -94,18 +100,40 @@ std::optional<int> intIn(const QString &text, int low, int high)
     return ok && value >= low && value <= high ? std::optional<int>(value) : std::nullopt;
 }
 
+// On failure *error says what is wrong with the file, to follow its name.
 std::optional<QByteArray> readSprayFile(const QString &path, QString *error)
 {
+    if (!QFileInfo::exists(path)) {
+        *error = tr("does not exist");
+        return std::nullopt;
+    }
     if (!QFileInfo(path).isFile()) {
-        *error = tr("not a file");
+        *error = tr("is not a file");
         return std::nullopt;
     }
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
-        *error = tr("cannot be read: %1").arg(file.errorString());
+        *error = tr("cannot be read: %1").arg(file.errorString().left(200));
         return std::nullopt;
     }
     return file.read(kMaxSprayRead);
+}
+
+// What stops OUT from being written, before any work is done; empty when nothing does.
+QString outputProblem(const QString &out)
+{
+    const QFileInfo info(out);
+    if (info.isDir())
+        return tr("%1 is a folder, not a file to write.").arg(out);
+    if (!info.dir().exists())
+        return tr("%1 cannot be written: the folder %2 does not exist.").arg(out, info.path());
+    return {};
+}
+
+// IMAGE's name with another suffix, in the current folder.
+QString besideHere(const QString &file, const QString &suffix)
+{
+    return QFileInfo(file).completeBaseName() + suffix;
 }
 
 QString kindOf(const decal::Decal &d)
@@ -122,26 +150,42 @@ struct MakeOptions {
                               tr("OUT.wad")};
     QCommandLineOption size{QStringLiteral("size"),
                             tr("largest (56 blocks, the default), strict (48 blocks, for "
-                               "servers with the old limit) or WxH."),
+                               "servers with the old limit) or WxH, sides multiples of 16 up "
+                               "to 256 (the game takes other sides, but no tool or guide makes "
+                               "them)."),
                             tr("SIZE"), QStringLiteral("largest")};
     QCommandLineOption fit{QStringLiteral("fit"),
                            tr("fit (whole image, transparent margins; the default), fill "
                               "(canvas filled, excess cut off) or stretch."),
                            tr("MODE"), QStringLiteral("fit")};
-    QCommandLineOption dither{QStringLiteral("dither"), tr("Dithering from 0 (none) to 1 (full)."),
-                              tr("D"), QString::number(spray::kDefaultDither)};
+    QCommandLineOption dither{
+        QStringLiteral("dither"),
+        tr("Dithering from 0 (none) to 1 (full) (default %1).").arg(spray::kDefaultDither), tr("D"),
+        QString::number(spray::kDefaultDither)};
     QCommandLineOption threshold{
         QStringLiteral("alpha-threshold"),
-        tr("Pixels less opaque than N percent become transparent (default 50)."), tr("N"),
-        QString::number(spray::kDefaultAlphaThresholdPercent)};
+        tr("Pixels less opaque than N percent become transparent (default %1).")
+            .arg(spray::kDefaultAlphaThresholdPercent),
+        tr("N"), QString::number(spray::kDefaultAlphaThresholdPercent)};
     QCommandLineOption frame{QStringLiteral("frame"),
-                             tr("The frame of an animated image, counting from 1."), tr("N"),
-                             QStringLiteral("1")};
+                             tr("The frame of an animated image, counting from 1 (default 1)."),
+                             tr("N"), QStringLiteral("1")};
     QCommandLineOption oneColour{
         {QStringLiteral("one-colour"), QStringLiteral("one-color")},
-        tr("A one-colour logo in this colour, from the image's alpha or darkness."),
+        tr("A one-colour logo in this colour, from the image's alpha or darkness (default: "
+           "a colour spray)."),
         tr("RRGGBB")};
-    QCommandLineOption force{QStringLiteral("force"), tr("Replace OUT.wad if it exists.")};
+    QCommandLineOption scaler{QStringLiteral("scaler"),
+                              tr("How a picture smaller than the spray is enlarged: smooth, "
+                                 "sharp (each pixel a block, for pixel art and icons) or auto "
+                                 "(sharp when enlarged 2x or more with at most 256 colours; the "
+                                 "default)."),
+                              tr("SCALER"), QStringLiteral("auto")};
+    QCommandLineOption gameGamma{QStringLiteral("game-gamma"),
+                                 tr("Darken the colours by the game's gamma, so that the spray "
+                                    "looks in the game as the picture does (default: off).")};
+    QCommandLineOption force{QStringLiteral("force"),
+                             tr("Replace OUT.wad if it exists (default: off).")};
 };
 
 std::optional<spray::SprayOptions> sprayOptions(const QCommandLineParser &parser,
@@ -150,10 +194,13 @@ std::optional<spray::SprayOptions> sprayOptions(const QCommandLineParser &parser
     spray::SprayOptions options;
     const auto size = spray::parseSizeChoice(parser.value(o.size), error);
     const auto fit = size ? spray::parseFit(parser.value(o.fit), error) : std::nullopt;
-    if (!size || !fit)
+    const auto scaler = fit ? spray::parseScaler(parser.value(o.scaler), error) : std::nullopt;
+    if (!size || !fit || !scaler)
         return std::nullopt;
     options.size = *size;
     options.fit = *fit;
+    options.scaler = *scaler;
+    options.gameGamma = parser.isSet(o.gameGamma);
     bool ditherOk = false;
     options.dither = parser.value(o.dither).toDouble(&ditherOk);
     const auto threshold = intIn(parser.value(o.threshold), 0, 100);
@@ -176,6 +223,62 @@ std::optional<spray::SprayOptions> sprayOptions(const QCommandLineParser &parser
     return options;
 }
 
+// What make takes besides --force, which install takes too.
+QList<QCommandLineOption> pictureOptions(const MakeOptions &o)
+{
+    return {o.output, o.size,      o.fit,    o.dither,   o.threshold,
+            o.frame,  o.oneColour, o.scaler, o.gameGamma};
+}
+
+QString outputFor(const QCommandLineParser &parser, const MakeOptions &o, const QString &image)
+{
+    return parser.isSet(o.output) ? parser.value(o.output)
+                                  : besideHere(image, QStringLiteral(".wad"));
+}
+
+struct MadeSpray {
+    decal::Decal spray;
+    QByteArray bytes;
+};
+
+// The maker names a picture by its file name, as its window shows it; here the
+// player typed a path, and is answered in it (../x.png, not x.png).
+QString namedAsGiven(const QString &message, const QString &path)
+{
+    const QString name = QFileInfo(path).fileName();
+    const QChar after = message.size() > name.size() ? message.at(name.size()) : QChar();
+    if (name == path || !message.startsWith(name) || (after != u' ' && after != u':'))
+        return message;
+    return path + message.mid(name.size());
+}
+
+std::optional<MadeSpray> sprayFrom(const QString &image, const spray::SprayOptions &options,
+                                   QString *error)
+{
+    std::optional<decal::Decal> made;
+    {
+        const spray::QuietDecoders quiet;
+        made = spray::makeSprayFromFile(image, options, error);
+    }
+    if (!made) {
+        *error = namedAsGiven(*error, image);
+        return std::nullopt;
+    }
+    const QByteArray bytes = spray::sprayFileBytes(*made, error);
+    if (bytes.isEmpty())
+        return std::nullopt;
+    return MadeSpray{*made, bytes};
+}
+
+QString summary(const MadeSpray &made)
+{
+    return tr("%1x%2 %3, %4 bytes")
+        .arg(made.spray.width)
+        .arg(made.spray.height)
+        .arg(kindOf(made.spray))
+        .arg(made.bytes.size());
+}
+
 int make(const QStringList &arguments)
 {
     QCommandLineParser parser;
@@ -184,8 +287,8 @@ int make(const QStringList &arguments)
     parser.addPositionalArgument(QStringLiteral("IMAGE"),
                                  tr("PNG, JPEG, GIF, BMP, WebP, TIFF, TGA or SVG."));
     const MakeOptions o;
-    parser.addOptions(
-        {o.output, o.size, o.fit, o.dither, o.threshold, o.frame, o.oneColour, o.force});
+    parser.addOptions(pictureOptions(o));
+    parser.addOption(o.force);
     if (const auto answered = parseOrAnswer(parser, arguments))
         return *answered;
     if (operands(parser).size() != 1)
@@ -196,23 +299,17 @@ int make(const QStringList &arguments)
         return usage(error);
 
     const QString image = operands(parser).constFirst();
-    const QString out = parser.isSet(o.output)
-                            ? parser.value(o.output)
-                            : QFileInfo(image).completeBaseName() + QStringLiteral(".wad");
+    const QString out = outputFor(parser, o, image);
+    if (const QString problem = outputProblem(out); !problem.isEmpty())
+        return failure(problem);
     if (QFileInfo::exists(out) && !parser.isSet(o.force))
         return failure(tr("%1 already exists; --force replaces it.").arg(out));
-    const auto spray = spray::makeSprayFromFile(image, *options, &error);
-    if (!spray)
+    const auto made = sprayFrom(image, *options, &error);
+    if (!made)
         return failure(error);
-    const QByteArray bytes = spray::sprayFileBytes(*spray, &error);
-    if (bytes.isEmpty() || !spray::writeWhole(out, bytes, &error))
-        return failure(error);
-    printTo(stdout, tr("%1: %2x%3 %4, %5 bytes")
-                        .arg(out)
-                        .arg(spray->width)
-                        .arg(spray->height)
-                        .arg(kindOf(*spray))
-                        .arg(bytes.size()));
+    if (!spray::writeWhole(out, made->bytes, &error))
+        return failure(namedAsGiven(error, out));
+    printTo(stdout, QStringLiteral("%1: %2").arg(out, summary(*made)));
     return kSprayOk;
 }
 
@@ -236,9 +333,7 @@ FileReport report(const QString &path)
     }
     r.bytes = QFileInfo(path).size();
     r.spray = decal::decode(*bytes, &error);
-    r.problem = bytes->size() >= kMaxSprayRead
-                    ? tr("At %1 bytes the file is far too large to be a spray.").arg(r.bytes)
-                    : decal::gameRefusal(*bytes);
+    r.problem = decal::gameRefusal(*bytes, r.bytes);
     return r;
 }
 
@@ -278,7 +373,8 @@ int info(const QStringList &arguments)
                    "it. Exits with 1 when it would refuse any of them."));
     parser.addPositionalArgument(QStringLiteral("FILE"), tr("Spray files (.wad)."),
                                  QStringLiteral("FILE..."));
-    const QCommandLineOption json(QStringLiteral("json"), tr("One JSON array, for scripts."));
+    const QCommandLineOption json(QStringLiteral("json"),
+                                  tr("One JSON array, for scripts (default: off)."));
     parser.addOption(json);
     if (const auto answered = parseOrAnswer(parser, arguments))
         return *answered;
@@ -312,31 +408,40 @@ int preview(const QStringList &arguments)
                 tr("Draws a spray as the game shows it: through its gamma, over a plain wall."));
     parser.addPositionalArgument(QStringLiteral("FILE"), tr("A spray file (.wad)."));
     const QCommandLineOption output({QStringLiteral("o"), QStringLiteral("output")},
-                                    tr("The PNG to write."), tr("OUT.png"));
+                                    tr("The PNG to write (default: FILE's name with .png, in "
+                                       "the current folder)."),
+                                    tr("OUT.png"));
     const QCommandLineOption scale(QStringLiteral("scale"),
-                                   tr("Each spray pixel as NxN pixels (1 to 16)."), tr("N"),
-                                   QStringLiteral("1"));
+                                   tr("Each spray pixel as NxN pixels (1 to 16, default 1)."),
+                                   tr("N"), QStringLiteral("1"));
     const QCommandLineOption noGamma(QStringLiteral("no-gamma"),
-                                     tr("The palette as stored, without the game's gamma."));
-    const QCommandLineOption force(QStringLiteral("force"), tr("Replace OUT.png if it exists."));
+                                     tr("The palette as stored, without the game's gamma "
+                                        "(default: off)."));
+    const QCommandLineOption force(QStringLiteral("force"),
+                                   tr("Replace OUT.png if it exists (default: off)."));
     parser.addOptions({output, scale, noGamma, force});
     if (const auto answered = parseOrAnswer(parser, arguments))
         return *answered;
-    if (operands(parser).size() != 1 || !parser.isSet(output))
-        return usage(tr("preview takes one FILE and -o OUT.png."));
+    if (operands(parser).size() != 1)
+        return usage(tr("preview takes exactly one FILE."));
     const auto factor = intIn(parser.value(scale), 1, kMaxPreviewScale);
     if (!factor)
         return usage(tr("--scale takes a whole number from 1 to 16."));
 
-    const QString out = parser.value(output);
+    const QString path = operands(parser).constFirst();
+    const QString out =
+        parser.isSet(output) ? parser.value(output) : besideHere(path, QStringLiteral(".png"));
+    if (const QString problem = outputProblem(out); !problem.isEmpty())
+        return failure(problem);
     if (QFileInfo::exists(out) && !parser.isSet(force))
         return failure(tr("%1 already exists; --force replaces it.").arg(out));
     QString error;
-    const QString path = operands(parser).constFirst();
     const auto bytes = readSprayFile(path, &error);
-    const auto spray = bytes ? decal::decode(*bytes, &error) : std::nullopt;
+    if (!bytes)
+        return failure(QStringLiteral("%1 %2.").arg(path, error));
+    const auto spray = decal::decode(*bytes, &error);
     if (!spray)
-        return failure(QStringLiteral("%1: %2").arg(path, error));
+        return failure(tr("%1 is not a spray that can be shown: %2").arg(path, error));
     decal::GameView view;
     view.gamma = !parser.isSet(noGamma);
     const QImage shown = decal::renderAsGame(*spray, view);
@@ -352,34 +457,123 @@ int preview(const QStringList &arguments)
 
 // --- install ---
 
+// A spray file starts as every WAD file does; anything else is taken for a picture.
+// A .wad that no image reader knows counts as a damaged spray, so that what is said
+// of it is why the game would refuse it.
+bool isSprayFile(const QString &path)
+{
+    QFile file(path);
+    if (file.open(QIODevice::ReadOnly) && file.read(3) == "WAD")
+        return true;
+    if (!path.endsWith(QLatin1String(".wad"), Qt::CaseInsensitive))
+        return false;
+    const spray::QuietDecoders quiet; // the readers' probes speak on stderr
+    return QImageReader::imageFormat(path).isEmpty();
+}
+
+// Why the spray cannot go to <game>/<mod>, as the Settings dialog judges a game folder.
+QString gameFolderProblem(const QString &game, const QString &mod)
+{
+    if (!QFileInfo::exists(game))
+        return tr("%1 does not exist.").arg(game);
+    if (!tagswap::holdsGameProgram(game))
+        return tr("%1 is not a Half-Life folder: %2.")
+            .arg(game, tagswap::gameProgramMissing(tr("it")));
+    const QString modFolder = game + QDir::separator() + mod;
+    if (!QFileInfo(modFolder).isDir())
+        return tr("%1 does not exist.").arg(modFolder);
+    return {};
+}
+
+// The picture made into OUT, as make makes it; OUT is added to *wrote unless it held
+// that very spray already. Empty, or the failure.
+QString makeForInstall(const QString &image, const QString &out, const spray::SprayOptions &options,
+                       QStringList *wrote)
+{
+    if (const QString problem = outputProblem(out); !problem.isEmpty())
+        return problem;
+    QString error;
+    const auto made = sprayFrom(image, options, &error);
+    if (!made)
+        return error;
+    if (QFileInfo::exists(out)) {
+        QString ignored;
+        if (readSprayFile(out, &ignored) == made->bytes)
+            return {}; // installed again: nothing to write
+        return tr("%1 already exists; -o names another file for the spray.").arg(out);
+    }
+    if (!spray::writeWhole(out, made->bytes, &error))
+        return namedAsGiven(error, out);
+    *wrote << out;
+    return {};
+}
+
+void printInstalled(const QStringList &wrote, const tagswap::SprayInstallResult &result)
+{
+    for (const QString &file : wrote)
+        printTo(stdout, tr("wrote %1").arg(file));
+    for (const QString &kept : result.kept)
+        printTo(stdout, tr("kept the replaced spray as %1").arg(QDir::toNativeSeparators(kept)));
+    if (!result.warning.isEmpty())
+        printTo(stderr, tr("tagswap-spray: %1").arg(oneLine(result.warning)));
+}
+
 int install(const QStringList &arguments)
 {
     QCommandLineParser parser;
     nameCommand(parser, QStringLiteral("install"),
                 tr("Installs a spray for a mod as Tagswap's Change does: as tempdecal.wad "
                    "(made read-only) and pldecal.wad, keeping the sprays it replaces in "
-                   "Tagswap's folder of replaced sprays."));
-    parser.addPositionalArgument(QStringLiteral("FILE"), tr("A spray file (.wad)."));
-    const QCommandLineOption game(QStringLiteral("game"), tr("The Half-Life folder."), tr("DIR"));
-    const QCommandLineOption mod(QStringLiteral("mod"), tr("The mod's folder name, e.g. valve."),
-                                 tr("MOD"));
+                   "Tagswap's folder of replaced sprays. A picture is made into a spray first, "
+                   "as make makes it, with make's options; a file is a spray when it starts "
+                   "as WAD files do (or is named .wad and is no picture), else a picture."));
+    parser.addPositionalArgument(QStringLiteral("FILE"),
+                                 tr("A spray file (.wad), or a picture to make one from."));
+    const QCommandLineOption game(QStringLiteral("game"), tr("The Half-Life folder (needed)."),
+                                  tr("DIR"));
+    const QCommandLineOption mod(QStringLiteral("mod"),
+                                 tr("The mod's folder name, e.g. valve (needed)."), tr("MOD"));
     const QCommandLineOption force(QStringLiteral("force"),
-                                   tr("Install a file the game would refuse."));
+                                   tr("Install a file the game would refuse (default: off)."));
+    const MakeOptions o;
     parser.addOptions({game, mod, force});
+    parser.addOptions(pictureOptions(o));
     if (const auto answered = parseOrAnswer(parser, arguments))
         return *answered;
     if (operands(parser).size() != 1 || !parser.isSet(game) || parser.value(mod).isEmpty())
         return usage(tr("install takes one FILE, --game DIR and --mod MOD."));
+    QString error;
+    const auto options = sprayOptions(parser, o, &error);
+    if (!options)
+        return usage(error);
     // Before the spray is even read: a path in place of a name would write outside the game.
     if (!tagswap::isModFolderName(parser.value(mod)))
         return failure(tagswap::notModFolderName(parser.value(mod)));
+    if (const QString problem = gameFolderProblem(parser.value(game), parser.value(mod));
+        !problem.isEmpty())
+        return failure(problem);
 
-    const QString path = operands(parser).constFirst();
-    QString error;
+    const QString file = operands(parser).constFirst();
+    if (!QFileInfo::exists(file))
+        return failure(tr("%1 does not exist.").arg(file));
+    QString path = file;
+    QStringList wrote;
+    if (isSprayFile(file)) {
+        for (const QCommandLineOption &option : pictureOptions(o)) {
+            if (parser.isSet(option))
+                return usage(tr("%1 is a spray already; --%2 is for making one from a picture.")
+                                 .arg(file, option.names().constLast()));
+        }
+    } else {
+        path = outputFor(parser, o, file);
+        if (const QString problem = makeForInstall(file, path, *options, &wrote);
+            !problem.isEmpty())
+            return failure(problem);
+    }
     const auto bytes = readSprayFile(path, &error);
     if (!bytes)
-        return failure(QStringLiteral("%1: %2").arg(path, error));
-    if (const QString refusal = decal::gameRefusal(*bytes);
+        return failure(QStringLiteral("%1 %2.").arg(path, error));
+    if (const QString refusal = decal::gameRefusal(*bytes, QFileInfo(path).size());
         !refusal.isEmpty() && !parser.isSet(force))
         return failure(tr("%1 is not a spray the game can show: %2 --force installs it anyway.")
                            .arg(path, refusal));
@@ -393,8 +587,9 @@ int install(const QStringList &arguments)
     });
     if (!result.installed)
         return failure(result.error);
-    if (!result.warning.isEmpty())
-        printTo(stderr, tr("tagswap-spray: %1").arg(oneLine(result.warning)));
+    for (const auto which : {tagswap::SprayFile::PlDecal, tagswap::SprayFile::TempDecal})
+        wrote << tagswap::sprayDestination(parser.value(game), parser.value(mod), which);
+    printInstalled(wrote, result);
     return kSprayOk;
 }
 
@@ -497,10 +692,12 @@ int seenCommand(const QStringList &arguments)
                 tr("Lists the sprays the game has cached from the players it met (custom.hpk, "
                    "custom2.hpk), each once. Never changes the cache."));
     parser.addPositionalArgument(QStringLiteral("PATH"), tr("A cache file, or a mod folder."));
-    const QCommandLineOption json(QStringLiteral("json"), tr("One JSON array, for scripts."));
+    const QCommandLineOption json(QStringLiteral("json"),
+                                  tr("One JSON array, for scripts (default: off)."));
     const QCommandLineOption save(QStringLiteral("save"),
                                   tr("Copy each spray into FOLDER (made if missing) as "
-                                     "seen-<MD5's first 8 hex digits>.wad."),
+                                     "seen-<MD5's first 8 hex digits>.wad (default: no "
+                                     "copies)."),
                                   tr("FOLDER"));
     parser.addOptions({json, save});
     if (const auto answered = parseOrAnswer(parser, arguments))
@@ -533,7 +730,7 @@ int sprayCommand(const QStringList &arguments)
            "  make IMAGE      make a spray the game accepts from an image\n"
            "  info FILE...    size, kind and bytes of sprays, and whether the game takes them\n"
            "  preview FILE    draw a spray as the game shows it\n"
-           "  install FILE    install a spray for a mod, as Tagswap's Change does\n"
+           "  install FILE    install a spray, or a picture made into one, for a mod\n"
            "  seen PATH       the sprays the game has cached from other players\n\n"
            "tagswap-spray COMMAND --help tells more. Exit status: 0 done, 1 failed, 2 wrong "
            "usage."));

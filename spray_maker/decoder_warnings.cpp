@@ -1,5 +1,7 @@
 #include "decoder_warnings.h"
 
+#include <QFile>
+#include <QProcess>
 #include <QtGlobal>
 
 #include <algorithm>
@@ -7,6 +9,10 @@
 #include <atomic>
 #include <cstdio>
 #include <mutex>
+
+// MinGW-w64 has these POSIX names too.
+#include <fcntl.h>
+#include <unistd.h>
 
 namespace spray {
 namespace {
@@ -39,7 +45,40 @@ void handleMessage(QtMsgType type, const QMessageLogContext &context, const QStr
         std::fprintf(stderr, "%s\n", qPrintable(qFormatLogMessage(type, context, text)));
 }
 
+int nullDevice()
+{
+    return ::open(QFile::encodeName(QProcess::nullDevice()).constData(), O_WRONLY);
+}
+
+void moveOntoStderr(int fd)
+{
+    ::dup2(fd, 2);
+    ::close(fd);
+}
+
 } // namespace
+
+QuietDecoders::QuietDecoders()
+{
+    const int quiet = nullDevice();
+    if (quiet < 0)
+        return; // then the libraries' lines are seen, which is harmless
+    std::fflush(stderr);
+    m_savedStderr = ::dup(2);
+    if (m_savedStderr < 0) {
+        ::close(quiet);
+        return;
+    }
+    moveOntoStderr(quiet);
+}
+
+QuietDecoders::~QuietDecoders()
+{
+    if (m_savedStderr < 0)
+        return;
+    std::fflush(stderr);
+    moveOntoStderr(m_savedStderr);
+}
 
 DecoderWarnings::DecoderWarnings() : m_outer(t_listening)
 {

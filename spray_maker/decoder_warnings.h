@@ -24,4 +24,20 @@ private:
     QString m_missingData;
 };
 
+// libpng's errors ("libpng error: Read Error") and libtiff's remarks are written
+// straight to the C library's stderr, past any message handler. While one of these
+// lives they go to the null device instead; the reader's own error string still
+// says what went wrong. The whole process's stderr is affected, so this is for a
+// program that decodes one picture at a time and speaks only afterwards.
+class QuietDecoders {
+public:
+    QuietDecoders();
+    ~QuietDecoders();
+    QuietDecoders(const QuietDecoders &) = delete;
+    QuietDecoders &operator=(const QuietDecoders &) = delete;
+
+private:
+    int m_savedStderr = -1;
+};
+
 } // namespace spray

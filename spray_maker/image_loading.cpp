@@ -1,6 +1,7 @@
 #include "image_loading.h"
 
 #include "decoder_warnings.h"
+#include "exif_orientation.h"
 #include "linear_image.h"
 #include "picture_bytes.h"
 
@@ -28,6 +29,8 @@ struct Picture::Source {
     QSize readerSize;      // as Qt's reader tells it, to see that the file stays the same
     int bitsPerPixel = 32; // of the frame the decoder delivers
     bool transformed = false;
+    // The EXIF orientation of a PNG or WebP, which Qt's readers leave to the caller.
+    QImageIOHandler::Transformations exifTurn = QImageIOHandler::TransformationNone;
     std::optional<JpegFacts> jpeg;
     qint64 fileBytes = 0;
 };
@@ -316,6 +319,17 @@ QSize smallestDelivery(const Picture::Source &source)
     return QSize((source.stored.width() + 7) / 8, (source.stored.height() + 7) / 8);
 }
 
+QImageIOHandler::Transformations exifTurnOf(const Picture::Source &source,
+                                            const QImageReader &reader)
+{
+    if (reader.transformation() != QImageIOHandler::TransformationNone)
+        return QImageIOHandler::TransformationNone; // Qt's reader turns it already
+    QFile file(source.path);
+    const auto orientation =
+        file.open(QIODevice::ReadOnly) ? exifOrientation(file, source.format) : std::nullopt;
+    return transformationOf(orientation.value_or(1));
+}
+
 void describeDecoding(Picture::Source &source, QImageReader &reader)
 {
     source.format = reader.format();
@@ -325,7 +339,9 @@ void describeDecoding(Picture::Source &source, QImageReader &reader)
         source.format == "gif" ? gifScreenSize(firstBytes(source.path, 10)) : std::nullopt;
     if (screen && !screen->isEmpty())
         source.stored = *screen;
-    source.transformed = reader.transformation() != QImageIOHandler::TransformationNone;
+    source.exifTurn = exifTurnOf(source, reader);
+    const QImageIOHandler::Transformations turn = reader.transformation() | source.exifTurn;
+    source.transformed = turn != QImageIOHandler::TransformationNone;
     // Qt's JPEG reader leaves the format unset when it cannot read the header,
     // so it is asked only once the size was read.
     const QImage::Format format =
@@ -333,8 +349,8 @@ void describeDecoding(Picture::Source &source, QImageReader &reader)
     // A GIF's frames are drawn on a screen of four bytes a pixel, whatever its colours.
     if (format != QImage::Format_Invalid && source.format != "gif")
         source.bitsPerPixel = QImage::toPixelFormat(format).bitsPerPixel();
-    source.header = ImageHeader{shownSize(source.stored, reader.transformation()),
-                                std::max(1, reader.imageCount()), false};
+    source.header =
+        ImageHeader{shownSize(source.stored, turn), std::max(1, reader.imageCount()), false};
 }
 
 std::shared_ptr<Picture::Source> openRaster(const QString &path, QImageReader &reader,
@@ -440,9 +456,10 @@ std::optional<LoadedImage> decodeRaster(const Picture::Source &source, int frame
     const QSize delivered = reduced.value_or(source.stored);
     if (!withinBudget(source, delivered, error))
         return std::nullopt;
-    const auto image = readFrame(reader, frame, source.path, error);
+    auto image = readFrame(reader, frame, source.path, error);
     if (!image)
         return std::nullopt;
+    *image = transformed(*image, source.exifTurn);
     if (!warnings.missingData().isEmpty())
         return fail(error, tr("%1 is damaged: %2").arg(name, warnings.missingData()));
     if (pixelsOf(image->size()) > kMaxImagePixels)
@@ -472,6 +489,8 @@ std::shared_ptr<Picture::Source> openAny(const QString &path, QString *error)
 
 std::optional<Picture> Picture::open(const QString &path, QString *error)
 {
+    if (!QFileInfo::exists(path))
+        return fail(error, tr("%1 does not exist.").arg(fileName(path)));
     if (!QFileInfo(path).isFile())
         return fail(error, tr("%1 is not a file.").arg(fileName(path)));
     limitDecoderAllocation();

@@ -2,11 +2,20 @@
 Make Spray window, an image is chosen in the file dialog, Save writes the
 spray into the folder, and Change installs it for the game."""
 
+import os
+import shutil
 import struct
+import subprocess
+import tempfile
+import unittest
 import zlib
+from pathlib import Path
 
 import harness
 from harness import SessionTestCase, find, wait_until
+
+SOURCE = Path(__file__).resolve().parents[2]
+SPRAY_TOOL = os.environ.get("TAGSWAP_SPRAY", "")
 
 
 def png(width, height):
@@ -97,6 +106,48 @@ class MakeSpray(SessionTestCase):
         data = spray.read_bytes()
         self.assertEqual(data[:4], b"WAD3")
         self.assertLessEqual(len(data), 20480)
+
+
+
+class SprayTool(unittest.TestCase):
+    """The built tagswap-spray on real files; it needs no display."""
+
+    def test_install_a_photo(self):
+        """install photo.jpg: the spray made as make makes it, installed as Change
+        installs it, the game's own spray kept, and each of these said."""
+        if not SPRAY_TOOL or not os.access(SPRAY_TOOL, os.X_OK):
+            self.skipTest("TAGSWAP_SPRAY does not name the built tagswap-spray")
+        root = Path(tempfile.mkdtemp(prefix="tagswap-spray-"))
+        self.addCleanup(shutil.rmtree, root, ignore_errors=True)
+        work, game = root / "work", root / "Half Life"
+        (game / "valve").mkdir(parents=True)
+        work.mkdir()
+        (game / "hl_linux").write_bytes(b"ELF")
+        (game / "valve" / "pldecal.wad").write_bytes(b"the game's own")
+        shutil.copy(SOURCE / "fuzz/corpus/spray_maker/photo.jpg", work)
+        env = dict(os.environ, HOME=str(root), XDG_DATA_HOME=str(root / "data"),
+                   QT_QPA_PLATFORM="offscreen")
+
+        def spray_tool(*args):
+            return subprocess.run([SPRAY_TOOL, *args], cwd=work, env=env, capture_output=True,
+                                  timeout=60)
+        done = spray_tool("install", "photo.jpg", "--game", str(game), "--mod", "valve")
+        self.assertEqual((done.returncode, done.stderr), (0, b""))
+        lines = done.stdout.decode().splitlines()
+        self.assertEqual(lines[:3], ["wrote photo.wad", f"wrote {game}/valve/pldecal.wad",
+                                     f"wrote {game}/valve/tempdecal.wad"])
+        self.assertEqual(len(lines), 4)
+        kept = Path(lines[3].removeprefix("kept the replaced spray as "))
+        self.assertEqual(kept.parent, root / "data/Tagswap/replaced")
+        self.assertEqual(kept.read_bytes(), b"the game's own")
+
+        spray = (work / "photo.wad").read_bytes()
+        for name in ("pldecal.wad", "tempdecal.wad"):
+            self.assertEqual((game / "valve" / name).read_bytes(), spray)
+        self.assertEqual((game / "valve" / "tempdecal.wad").stat().st_mode & 0o222, 0)
+        self.assertTrue(spray_tool("info", "photo.wad").stdout.decode().endswith(", ok\n"))
+        spray_tool("make", "photo.jpg", "-o", "made.wad")
+        self.assertEqual((work / "made.wad").read_bytes(), spray)
 
 
 if __name__ == "__main__":

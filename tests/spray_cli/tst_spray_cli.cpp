@@ -20,6 +20,12 @@ struct Run {
     QString err;
 };
 
+// Without Windows' CR before each LF.
+QStringList outLines(const Run &r)
+{
+    return QString(r.out).remove(QLatin1Char('\r')).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+}
+
 QByteArray readAll(const QString &path)
 {
     QFile file(path);
@@ -82,11 +88,18 @@ private slots:
         m_dir = new QTemporaryDir;
         QVERIFY(m_dir->isValid());
         QVERIFY(picture().save(path(QStringLiteral("picture.png"))));
+        QImage icon(8, 8, QImage::Format_RGB32);
+        icon.fill(qRgb(200, 30, 30));
+        QVERIFY(icon.save(path(QStringLiteral("icon.png"))));
         QVERIFY(writeFile(path(QStringLiteral("broken.png")), "\x89PNG\r\n\x1a\n broken"));
         using namespace tagswap::testing;
         const QImage photo = somePicture(QSize(300, 200));
         QVERIFY(writeFile(path(QStringLiteral("cut.jpg")), cutShort(encoded(photo, "jpeg"))));
         QVERIFY(writeFile(path(QStringLiteral("cut.bmp")), cutShort(encoded(photo, "bmp"))));
+        QVERIFY(writeFile(path(QStringLiteral("cut.png")), cutShort(encoded(photo, "png"))));
+        QVERIFY(writeFile(path(QStringLiteral("photo.tiff")), encoded(photo, "tiff")));
+        QVERIFY(writeFile(path(QStringLiteral("photo.jpg")), encoded(photo, "jpeg")));
+        QVERIFY(writeFile(path(QStringLiteral("disguised.wad")), encoded(photo, "png")));
         QVERIFY(writeFile(path(QStringLiteral("bomb.svgz")), compressedDrawingOf(32)));
         QVERIFY(writeFile(path(QStringLiteral("bomb.jpg")), progressiveJpegClaiming(9999, 9999)));
         QVERIFY(writeFile(path(QStringLiteral("page.png")), largeOneBitPng()));
@@ -95,6 +108,11 @@ private slots:
         QVERIFY(writeFile(path(QStringLiteral("cut.wad")), goodSpray().left(3000)));
         QVERIFY(writeFile(path(QStringLiteral("taken.wad")), "keep me"));
         QVERIFY(QDir(m_dir->path()).mkpath(QStringLiteral("game/valve")));
+        QVERIFY(writeFile(path(QStringLiteral("game/hl.exe")), "MZ"));
+        QVERIFY(QDir(m_dir->path()).mkpath(QStringLiteral("nogame/valve")));
+        QVERIFY(QDir(m_dir->path()).mkpath(QStringLiteral("linuxgame/valve")));
+        QVERIFY(writeFile(path(QStringLiteral("linuxgame/hl_linux")), "ELF"));
+        QVERIFY(QDir(m_dir->path()).mkpath(QStringLiteral("folder.wad")));
     }
     void cleanup()
     {
@@ -107,10 +125,11 @@ private slots:
         QTest::addColumn<QStringList>("arguments");
         QTest::addColumn<int>("status");
         QTest::addColumn<QString>("written"); // a file the command must have written
+        QTest::addColumn<QString>("said");    // the one line on stderr, when it matters
 
         const auto row = [](const char *name, const QStringList &args, int status,
-                            const QString &written = {}) {
-            QTest::newRow(name) << args << status << written;
+                            const QString &written = {}, const QString &said = {}) {
+            QTest::newRow(name) << args << status << written << said;
         };
         const QString pic = QStringLiteral("picture.png");
         row("no command", {}, 2);
@@ -118,6 +137,8 @@ private slots:
         row("unknown option", {QStringLiteral("make"), pic, QStringLiteral("--colourful")}, 2);
         row("help", {QStringLiteral("--help")}, 0);
         row("help of a command", {QStringLiteral("make"), QStringLiteral("--help")}, 0);
+        row("help-all", {QStringLiteral("--help-all")}, 0);
+        row("help-all of a command", {QStringLiteral("install"), QStringLiteral("--help-all")}, 0);
         row("make", {QStringLiteral("make"), pic}, 0, QStringLiteral("picture.wad"));
         row("make to a name",
             {QStringLiteral("make"), pic, QStringLiteral("-o"), QStringLiteral("x.wad")}, 0,
@@ -138,6 +159,16 @@ private slots:
             {QStringLiteral("make"), pic, QStringLiteral("--dither"), QStringLiteral("0"),
              QStringLiteral("--alpha-threshold"), QStringLiteral("90")},
             0, QStringLiteral("picture.wad"));
+        row("make an icon sharp, for the game's gamma",
+            {QStringLiteral("make"), QStringLiteral("icon.png"), QStringLiteral("--scaler"),
+             QStringLiteral("sharp"), QStringLiteral("--game-gamma")},
+            0, QStringLiteral("icon.wad"));
+        row("make an icon smooth",
+            {QStringLiteral("make"), QStringLiteral("icon.png"), QStringLiteral("--scaler"),
+             QStringLiteral("smooth")},
+            0, QStringLiteral("icon.wad"));
+        row("unknown scaler",
+            {QStringLiteral("make"), pic, QStringLiteral("--scaler"), QStringLiteral("blurry")}, 2);
         row("make without an image", {QStringLiteral("make")}, 2);
         row("make two images", {QStringLiteral("make"), pic, pic}, 2);
         row("size the game refuses",
@@ -163,9 +194,25 @@ private slots:
             {QStringLiteral("make"), pic, QStringLiteral("--frame"), QStringLiteral("2")}, 1);
         row("output exists",
             {QStringLiteral("make"), pic, QStringLiteral("-o"), QStringLiteral("taken.wad")}, 1);
-        row("missing image", {QStringLiteral("make"), QStringLiteral("absent.png")}, 1);
+        row("missing image", {QStringLiteral("make"), QStringLiteral("../absent.png")}, 1, {},
+            QStringLiteral("../absent.png does not exist."));
+        row("output a folder",
+            {QStringLiteral("make"), pic, QStringLiteral("-o"), QStringLiteral("folder.wad"),
+             QStringLiteral("--force")},
+            1, {}, QStringLiteral("folder.wad is a folder, not a file to write."));
+        row("output folder missing",
+            {QStringLiteral("make"), pic, QStringLiteral("-o"), QStringLiteral("nowhere/x.wad")}, 1,
+            {},
+            QStringLiteral("nowhere/x.wad cannot be written: the folder nowhere does not exist."));
+        row("PNG cut short", {QStringLiteral("make"), QStringLiteral("cut.png")}, 1);
+        row("TIFF", {QStringLiteral("make"), QStringLiteral("photo.tiff")}, 0,
+            QStringLiteral("photo.wad"));
         row("broken image", {QStringLiteral("make"), QStringLiteral("broken.png")}, 1);
-        row("JPEG cut short", {QStringLiteral("make"), QStringLiteral("cut.jpg")}, 1);
+        row("JPEG cut short",
+            {QStringLiteral("make"), QStringLiteral("./cut.jpg"), QStringLiteral("-o"),
+             QStringLiteral("x.wad")},
+            1, {},
+            QStringLiteral("./cut.jpg is cut short: its JPEG data stops before the end marker."));
         row("BMP cut short", {QStringLiteral("make"), QStringLiteral("cut.bmp")}, 1);
         row("compressed drawing of 32 MiB", {QStringLiteral("make"), QStringLiteral("bomb.svgz")},
             1);
@@ -189,7 +236,8 @@ private slots:
              QStringLiteral("p.png"), QStringLiteral("--scale"), QStringLiteral("3"),
              QStringLiteral("--no-gamma")},
             0, QStringLiteral("p.png"));
-        row("preview without output", {QStringLiteral("preview"), QStringLiteral("good.wad")}, 2);
+        row("preview to FILE's name", {QStringLiteral("preview"), QStringLiteral("good.wad")}, 0,
+            QStringLiteral("good.png"));
         row("preview scale 0",
             {QStringLiteral("preview"), QStringLiteral("good.wad"), QStringLiteral("-o"),
              QStringLiteral("p.png"), QStringLiteral("--scale"), QStringLiteral("0")},
@@ -206,8 +254,43 @@ private slots:
         row("install", install("good.wad", "valve"), 0, QStringLiteral("game/valve/tempdecal.wad"));
         row("install a file the game refuses", install("cut.wad", "valve"), 1);
         row("install it anyway", install("cut.wad", "valve") << QStringLiteral("--force"), 0);
-        row("install into a missing mod", install("good.wad", "cstrike"), 1);
+        row("install into a missing mod", install("good.wad", "cstrike"), 1, {},
+            QStringLiteral("game%1cstrike does not exist.").arg(QDir::separator()));
         row("install a missing file", install("absent.wad", "valve"), 1);
+        row("install a picture", install("photo.jpg", "valve"), 0, QStringLiteral("photo.wad"));
+        row("install a TIFF", install("photo.tiff", "valve"), 0, QStringLiteral("photo.wad"));
+        row("install a picture named .wad",
+            install("disguised.wad", "valve") << QStringLiteral("-o") << QStringLiteral("made.wad"),
+            0, QStringLiteral("made.wad"));
+        row("install a PNG cut short", install("cut.png", "valve"), 1);
+        row("install a picture over another spray",
+            install("photo.jpg", "valve") << QStringLiteral("-o") << QStringLiteral("good.wad"), 1,
+            {}, QStringLiteral("good.wad already exists; -o names another file for the spray."));
+        row("install a spray with a making option",
+            install("good.wad", "valve") << QStringLiteral("--size") << QStringLiteral("strict"),
+            2);
+        row("install with a bad making option",
+            install("photo.jpg", "valve") << QStringLiteral("--fit") << QStringLiteral("squash"),
+            2);
+        row("install where the game is not",
+            {QStringLiteral("install"), QStringLiteral("good.wad"), QStringLiteral("--game"),
+             QStringLiteral("nogame"), QStringLiteral("--mod"), QStringLiteral("valve")},
+            1, {},
+#ifdef Q_OS_WIN
+            QStringLiteral("nogame is not a Half-Life folder: hl.exe does not reside in it."));
+#else
+            QStringLiteral("nogame is not a Half-Life folder: neither hl.exe nor hl_linux resides "
+                           "in it."));
+#endif
+        // Windows runs only hl.exe, so a folder with just the Linux game is none there.
+        row("install into the Linux game",
+            {QStringLiteral("install"), QStringLiteral("good.wad"), QStringLiteral("--game"),
+             QStringLiteral("linuxgame"), QStringLiteral("--mod"), QStringLiteral("valve")},
+#ifdef Q_OS_WIN
+            1);
+#else
+            0, QStringLiteral("linuxgame/valve/tempdecal.wad"));
+#endif
         row("install without a mod", install("good.wad", "valve").mid(0, 4), 2);
         row("install with an empty mod", install("good.wad", ""), 2);
         row("install above the game folder", install("good.wad", ".."), 1);
@@ -221,14 +304,16 @@ private slots:
         QFETCH(QStringList, arguments);
         QFETCH(int, status);
         QFETCH(QString, written);
+        QFETCH(QString, said);
         const Run r = run(arguments);
         QCOMPARE(r.status, status);
-        // A failure ends with one line of ours on stderr (libpng may have spoken before it);
-        // success says nothing there.
+        // A failure is one line of ours on stderr, whatever the decoders said; success
+        // says nothing there.
         const QStringList lines = r.err.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
-        QCOMPARE(lines.filter(QStringLiteral("tagswap-spray: ")).size(), status == 0 ? 0 : 1);
-        QVERIFY(status == 0 ? lines.isEmpty()
-                            : lines.last().startsWith(QLatin1String("tagswap-spray: ")));
+        QVERIFY2(lines.size() == (status == 0 ? 0 : 1), qPrintable(r.err));
+        QVERIFY(status == 0 || lines.last().startsWith(QLatin1String("tagswap-spray: ")));
+        if (!said.isEmpty())
+            QCOMPARE(lines.value(0).trimmed(), QStringLiteral("tagswap-spray: ") + said);
         if (status != 0)
             QCOMPARE(readAll(path(QStringLiteral("taken.wad"))), QByteArray("keep me"));
         if (written.endsWith(QLatin1String(".wad")))
@@ -254,6 +339,45 @@ private slots:
         const QStringList names = kept.entryList(QDir::Files);
         QCOMPARE(names.size(), 1);
         QCOMPARE(readAll(kept.filePath(names.first())), QByteArray("the game's own"));
+    }
+
+    // A picture is made as make makes it, then installed, and every file written and
+    // every spray kept is said; again, the spray made before is used as it is.
+    void installAPicture()
+    {
+        QCOMPARE(run({QStringLiteral("make"), QStringLiteral("photo.jpg"), QStringLiteral("-o"),
+                      QStringLiteral("made.wad")})
+                     .status,
+                 0);
+        QVERIFY(writeFile(path(QStringLiteral("game/valve/pldecal.wad")), "the game's own"));
+        const QStringList install{QStringLiteral("install"), QStringLiteral("photo.jpg"),
+                                  QStringLiteral("--game"),  QStringLiteral("game"),
+                                  QStringLiteral("--mod"),   QStringLiteral("valve")};
+        const Run r = run(install);
+        QCOMPARE(r.status, 0);
+        QCOMPARE(readAll(path(QStringLiteral("photo.wad"))),
+                 readAll(path(QStringLiteral("made.wad"))));
+        QCOMPARE(readAll(path(QStringLiteral("game/valve/tempdecal.wad"))),
+                 readAll(path(QStringLiteral("made.wad"))));
+        const QString valve = QStringLiteral("game%1valve%1").arg(QDir::separator());
+        const QStringList gameFiles{
+            QStringLiteral("wrote ") + valve + QStringLiteral("pldecal.wad"),
+            QStringLiteral("wrote ") + valve + QStringLiteral("tempdecal.wad")};
+        QStringList lines = outLines(r);
+        QCOMPARE(lines.size(), 4);
+        const QString keptLine = lines.takeLast();
+        QCOMPARE(lines, QStringList{QStringLiteral("wrote photo.wad")} + gameFiles);
+        const QDir kept(m_settings.dataHome() + QStringLiteral("/Tagswap/replaced"));
+        const QStringList names = kept.entryList(QDir::Files);
+        QCOMPARE(names.size(), 1);
+        const QString prefix = QStringLiteral("kept the replaced spray as ");
+        QVERIFY2(keptLine.startsWith(prefix), qPrintable(keptLine));
+        QCOMPARE(QFileInfo(keptLine.mid(prefix.size())).canonicalFilePath(),
+                 QFileInfo(kept.filePath(names.first())).canonicalFilePath());
+
+        const Run again = run(install);
+        QCOMPARE(again.status, 0);
+        QCOMPARE(outLines(again), gameFiles);
     }
 
     // A path for a mod is refused before the spray is even read (this one the game would

@@ -1,4 +1,5 @@
 #include "decal_file.h"
+#include "game_view.h"
 #include "hostile_pictures.h"
 #include "spray_maker.h"
 
@@ -7,10 +8,12 @@
 #include <QImage>
 #include <QPainter>
 #include <QProcess>
+#include <QSet>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QtEndian>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -109,6 +112,106 @@ QImage noise(QSize size)
     return image;
 }
 
+// Four colours in a fine pattern: any blending makes colours it does not hold.
+QImage fourColours(QSize size)
+{
+    const QRgb colours[] = {0xffc81e1e, 0xff14a028, 0xff1e28dc, 0xfffaf03c};
+    QImage image(size, QImage::Format_ARGB32);
+    for (int y = 0; y < size.height(); ++y)
+        for (int x = 0; x < size.width(); ++x)
+            image.setPixel(x, y, colours[(x + 2 * y + x * y) % 4]);
+    return image;
+}
+
+int transparentPixels(const decal::Decal &d)
+{
+    return int(d.pixels.count(char(decal::kTransparentIndex)));
+}
+
+// Quadrants green, blue / red, white: each turn and mirror puts another in the corner.
+QImage quadrants()
+{
+    QImage image = filled(QSize(64, 32), qRgb(255, 255, 255));
+    QPainter painter(&image);
+    painter.fillRect(0, 0, 32, 16, QColor(0, 255, 0));
+    painter.fillRect(32, 0, 32, 16, QColor(0, 0, 255));
+    painter.fillRect(0, 16, 32, 16, QColor(255, 0, 0));
+    return image;
+}
+
+// EXIF's TIFF structure with one entry, the orientation.
+QByteArray exifOrientedAs(int orientation, bool littleEndian)
+{
+    QByteArray tiff(26, '\0');
+    auto *p = reinterpret_cast<uchar *>(tiff.data());
+    const auto put16 = [&](int at, quint16 v) {
+        littleEndian ? qToLittleEndian(v, p + at) : qToBigEndian(v, p + at);
+    };
+    const auto put32 = [&](int at, quint32 v) {
+        littleEndian ? qToLittleEndian(v, p + at) : qToBigEndian(v, p + at);
+    };
+    tiff.replace(0, 2, littleEndian ? "II" : "MM");
+    put16(2, 42);
+    put32(4, 8); // the first directory
+    put16(8, 1); // of one entry:
+    put16(10, 0x0112);
+    put16(12, 3); // a short
+    put32(14, 1);
+    put16(18, quint16(orientation));
+    return tiff;
+}
+
+QByteArray pngChunk(const QByteArray &type, const QByteArray &data)
+{
+    QByteArray chunk(4, '\0');
+    qToBigEndian(quint32(data.size()), chunk.data());
+    chunk += type + data;
+    const QByteArray crcOver = type + data;
+    QByteArray crc(4, '\0');
+    qToBigEndian(quint32(crc32(0, reinterpret_cast<const Bytef *>(crcOver.constData()),
+                               uInt(crcOver.size()))),
+                 crc.data());
+    return chunk + crc;
+}
+
+// The PNG with an eXIf chunk after its header.
+QByteArray pngWithExif(const QImage &image, const QByteArray &exif)
+{
+    QByteArray png = encoded(image, "png");
+    constexpr int kAfterHeader = 8 + 25;
+    return png.insert(kAfterHeader, pngChunk("eXIf", exif));
+}
+
+QByteArray le32(quint32 value)
+{
+    QByteArray bytes(4, '\0');
+    qToLittleEndian(value, bytes.data());
+    return bytes;
+}
+
+// The WebP, lossless, in the extended format with an EXIF chunk after its image.
+QByteArray webpWithExif(const QImage &image, const QByteArray &exif)
+{
+    QByteArray webp;
+    {
+        QBuffer buffer(&webp);
+        buffer.open(QIODevice::WriteOnly);
+        image.save(&buffer, "WEBP", 100);
+    }
+    QByteArray chunks = webp.mid(12);
+    if (chunks.startsWith("VP8X")) {
+        chunks[8] = char(chunks[8] | 0x08);
+    } else {
+        QByteArray canvas =
+            le32(quint32(image.width() - 1)).left(3) + le32(quint32(image.height() - 1)).left(3);
+        chunks.prepend("VP8X" + le32(10) + QByteArray("\x08\0\0\0", 4) + canvas);
+    }
+    chunks += "EXIF" + le32(quint32(exif.size())) + exif;
+    if (exif.size() % 2)
+        chunks += '\0';
+    return "RIFF" + le32(quint32(4 + chunks.size())) + "WEBP" + chunks;
+}
+
 LoadedImage loaded(const QImage &image)
 {
     return LoadedImage{image, image.size(), 1};
@@ -168,8 +271,10 @@ private slots:
         QTest::newRow("banner 10:1") << QSize(5000, 500) << largest << QSize();
         QTest::newRow("thin line") << QSize(3000, 3) << largest << QSize(256, 16);
         QTest::newRow("tall thin line") << QSize(2, 900) << largest << QSize(16, 256);
-        QTest::newRow("small, kept") << QSize(100, 90) << largest << QSize(112, 96);
-        QTest::newRow("tiny, kept") << QSize(5, 7) << largest << QSize(16, 16);
+        QTest::newRow("small, enlarged") << QSize(100, 90) << largest << QSize(128, 112);
+        QTest::newRow("icon, enlarged") << QSize(8, 8) << largest << QSize(112, 112);
+        QTest::newRow("icon, strict") << QSize(8, 8) << strict << QSize(96, 96);
+        QTest::newRow("tiny, enlarged") << QSize(5, 7) << largest << QSize();
         QTest::newRow("fits until rounded") << QSize(120, 120) << largest << QSize(112, 112);
         QTest::newRow("exact budget") << QSize(112, 128) << largest << QSize(112, 128);
         QTest::newRow("just over strict") << QSize(112, 112) << strict << QSize(96, 96);
@@ -188,9 +293,9 @@ private slots:
         QVERIFY(p->canvas.width() <= 256 && p->canvas.height() <= 256);
         if (expected.isValid())
             QCOMPARE(p->canvas, expected);
-        // Never enlarged, aspect kept, and no more than a block of margin.
+        // Filling one side, aspect kept, and no more than a block of margin.
         QCOMPARE(p->source, QRectF(QPointF(0, 0), QSizeF(image)));
-        QVERIFY(p->target.width() <= image.width() && p->target.height() <= image.height());
+        QVERIFY(p->target.width() == p->canvas.width() || p->target.height() == p->canvas.height());
         QVERIFY(QRect(QPoint(), p->canvas).contains(p->target));
         QVERIFY(p->canvas.width() - p->target.width() < 16);
         QVERIFY(p->canvas.height() - p->target.height() < 16);
@@ -206,8 +311,7 @@ private slots:
         const double shown = double(p->target.width()) * p->target.height();
         for (int w = 16; w <= 256; w += 16) {
             for (int h = 16; h <= 256 && w * h <= maxBlocks * 256; h += 16) {
-                const double s =
-                    std::min({double(w) / image.width(), double(h) / image.height(), 1.0});
+                const double s = std::min(double(w) / image.width(), double(h) / image.height());
                 QVERIFY(s * image.width() * s * image.height() <= shown * 1.03 + 64);
             }
         }
@@ -217,25 +321,35 @@ private slots:
     {
         QTest::addColumn<int>("fit");
         QTest::addColumn<QSize>("image");
+        QTest::addColumn<QString>("size");
         QTest::addColumn<bool>("fillsCanvas");
-        QTest::newRow("fill wide") << int(Fit::Fill) << QSize(1920, 1080) << true;
-        QTest::newRow("fill tall") << int(Fit::Fill) << QSize(500, 2000) << true;
-        QTest::newRow("stretch wide") << int(Fit::Stretch) << QSize(1920, 1080) << true;
-        QTest::newRow("stretch thin, height not enlarged")
-            << int(Fit::Stretch) << QSize(3000, 3) << false;
-        QTest::newRow("fill small, not enlarged") << int(Fit::Fill) << QSize(100, 90) << false;
-        QTest::newRow("stretch small, not enlarged")
-            << int(Fit::Stretch) << QSize(100, 90) << false;
+        const int fill = int(Fit::Fill);
+        const int stretch = int(Fit::Stretch);
+        const int fit = int(Fit::Fit);
+        QTest::newRow("fill wide") << fill << QSize(1920, 1080) << "largest" << true;
+        QTest::newRow("fill tall") << fill << QSize(500, 2000) << "largest" << true;
+        QTest::newRow("stretch wide") << stretch << QSize(1920, 1080) << "largest" << true;
+        QTest::newRow("stretch thin, height enlarged")
+            << stretch << QSize(3000, 3) << "largest" << true;
+        QTest::newRow("fill small, enlarged") << fill << QSize(100, 90) << "largest" << true;
+        QTest::newRow("stretch small, enlarged") << stretch << QSize(100, 90) << "largest" << true;
+        QTest::newRow("fit small, margins beside") << fit << QSize(100, 90) << "largest" << false;
+        QTest::newRow("fit icon") << fit << QSize(8, 8) << "112x112" << true;
+        QTest::newRow("fit wide icon, margins") << fit << QSize(8, 4) << "112x112" << false;
+        QTest::newRow("fill wide icon") << fill << QSize(8, 4) << "112x112" << true;
+        QTest::newRow("stretch icon") << stretch << QSize(8, 8) << "64x224" << true;
     }
     void fitModes()
     {
         QFETCH(int, fit);
         QFETCH(QSize, image);
+        QFETCH(QString, size);
         QFETCH(bool, fillsCanvas);
-        const auto p = place(image, SizeChoice{}, Fit(fit));
+        const auto p = place(image, *parseSizeChoice(size), Fit(fit));
         QVERIFY(p);
-        QVERIFY(p->target.width() <= image.width() && p->target.height() <= image.height());
         QCOMPARE(p->target == QRect(QPoint(), p->canvas), fillsCanvas);
+        // The other fits fill one side of the canvas at the picture's own shape.
+        QVERIFY(p->target.width() == p->canvas.width() || p->target.height() == p->canvas.height());
         QVERIFY(QRectF(QPointF(), QSizeF(image)).contains(p->source));
         if (Fit(fit) == Fit::Fill) {
             // The part cut off is the same on both sides and the shown part keeps its shape.
@@ -366,28 +480,181 @@ private slots:
         QVERIFY(qGreen(right) > 150 && qRed(right) < 50);
     }
 
+    // Each picture resampled (reduced by an odd factor, or enlarged) over the whole canvas.
     void alphaThreshold_data()
     {
-        QTest::addColumn<int>("alpha");
+        QTest::addColumn<QImage>("image");
         QTest::addColumn<int>("threshold");
-        QTest::addColumn<bool>("transparent");
-        QTest::newRow("40% below 50%") << 102 << 50 << true;
-        QTest::newRow("60% above 50%") << 153 << 50 << false;
-        QTest::newRow("40% above 30%") << 102 << 30 << false;
-        QTest::newRow("opaque below 100%") << 255 << 100 << false;
-        QTest::newRow("faintest kept at 0%") << 1 << 0 << false;
-        QTest::newRow("nothing is still nothing at 0%") << 0 << 0 << true;
+        QTest::addColumn<bool>("transparent"); // every pixel, or none
+        const auto green = [](int alpha) {
+            return filled(QSize(300, 257), qRgba(10, 200, 30, alpha));
+        };
+        QTest::newRow("40% below 50%") << green(102) << 50 << true;
+        QTest::newRow("60% above 50%") << green(153) << 50 << false;
+        QTest::newRow("just under 50%") << green(127) << 50 << true;
+        QTest::newRow("just over 50%") << green(128) << 50 << false;
+        QTest::newRow("40% above 30%") << green(102) << 30 << false;
+        QTest::newRow("opaque at 100%") << green(255) << 100 << false;
+        QTest::newRow("just under 100%") << green(254) << 100 << true;
+        QTest::newRow("faintest kept at 0%") << green(1) << 0 << false;
+        QTest::newRow("nothing is still nothing at 0%") << green(0) << 0 << true;
+        QTest::newRow("opaque photo at 100%") << noise(QSize(641, 479)) << 100 << false;
+        QTest::newRow("opaque 16-bit photo at 100%")
+            << noise(QSize(641, 479)).convertToFormat(QImage::Format_RGBA64) << 100 << false;
+        QTest::newRow("opaque photo enlarged, at 100%") << noise(QSize(97, 83)) << 100 << false;
     }
     void alphaThreshold()
     {
-        QFETCH(int, alpha);
+        QFETCH(QImage, image);
         QFETCH(int, threshold);
         QFETCH(bool, transparent);
         SprayOptions options;
         options.alphaThresholdPercent = threshold;
-        const auto d = makeSpray(loaded(filled(QSize(32, 32), qRgba(10, 200, 30, alpha))), options);
+        options.fit = Fit::Stretch;
+        const auto d = makeSpray(loaded(image), options);
         QVERIFY(d);
-        QCOMPARE(quint8(d->pixels[0]) == decal::kTransparentIndex, transparent);
+        QCOMPARE(transparentPixels(*d), transparent ? d->width * d->height : 0);
+    }
+
+    // However strict the threshold, no pixel inside a disc is lost to the kernel's
+    // ringing; however lax, no ghost pixel appears outside it.
+    void shapeKeepsItsOutline_data()
+    {
+        QTest::addColumn<int>("side"); // of the picture; the spray is 112x112
+        QTest::addColumn<int>("threshold");
+        QTest::newRow("reduced, 100%") << 448 << 100;
+        QTest::newRow("reduced, 1%") << 448 << 1;
+        QTest::newRow("enlarged, 100%") << 56 << 100;
+        QTest::newRow("enlarged, 1%") << 56 << 1;
+    }
+    void shapeKeepsItsOutline()
+    {
+        QFETCH(int, side);
+        QFETCH(int, threshold);
+        QImage disc = filled(QSize(side, side), 0);
+        QPainter painter(&disc);
+        painter.setRenderHint(QPainter::Antialiasing);
+        painter.setBrush(QColor(40, 90, 200));
+        painter.drawEllipse(QRectF(0, 0, side, side));
+        painter.end();
+        SprayOptions options;
+        options.size = *parseSizeChoice(QStringLiteral("112x112"));
+        options.alphaThresholdPercent = threshold;
+        options.scaler = Scaler::Smooth;
+        const auto d = makeSpray(loaded(disc), options);
+        QVERIFY(d);
+        for (int i = 0; i < 112 * 112; ++i) {
+            const double fromEdge = std::hypot(i % 112 + 0.5 - 56, i / 112 + 0.5 - 56) - 56;
+            // The outline's own pixels, blended by the resampling, may go either way.
+            if (std::abs(fromEdge) > 1.5 + 112.0 / side)
+                QCOMPARE(quint8(d->pixels[i]) == decal::kTransparentIndex, fromEdge > 0);
+        }
+    }
+
+    // Blending happens in linear light: black and white lines make a light grey, not the
+    // middle value; a plain colour comes through unchanged, even a pixel and a half from a
+    // dark line (a ringing kernel would lighten it there).
+    void coloursThroughLinearLight_data()
+    {
+        QTest::addColumn<QImage>("image");
+        QTest::addColumn<int>("grey");
+        QImage lines = filled(QSize(224, 224), qRgb(0, 0, 0));
+        for (int x = 0; x < 224; x += 2)
+            QPainter(&lines).fillRect(x, 0, 1, 224, Qt::white);
+        QImage besideLine = filled(QSize(448, 448), qRgb(128, 128, 128));
+        QPainter(&besideLine).fillRect(231, 0, 2, 448, Qt::black);
+        QTest::newRow("plain mid grey") << filled(QSize(300, 300), qRgb(128, 128, 128)) << 128;
+        QTest::newRow("black and white lines halved") << lines << 188;
+        QTest::newRow("mid grey beside a thin dark line") << besideLine << 128;
+    }
+    void coloursThroughLinearLight()
+    {
+        QFETCH(QImage, image);
+        QFETCH(int, grey);
+        SprayOptions options;
+        options.size = *parseSizeChoice(QStringLiteral("112x112"));
+        const auto d = makeSpray(loaded(image), options);
+        QVERIFY(d);
+        const QRgb shown = d->palette[quint8(d->pixels[56 * 112 + 56])];
+        QVERIFY2(std::abs(qRed(shown) - grey) <= 2, qPrintable(QString::number(shown, 16)));
+    }
+
+    // A small picture fills the canvas under each fit; sharp copies its pixels as blocks,
+    // so every pixel of the spray is one of its colours, and smooth blends them.
+    void smallPictureFillsTheSpray_data()
+    {
+        QTest::addColumn<QImage>("image");
+        QTest::addColumn<int>("fit");
+        QTest::addColumn<QString>("size");
+        QTest::addColumn<int>("scaler");
+        QTest::addColumn<bool>("sharp");
+        const QImage icon = fourColours(QSize(8, 8));
+        const int automatic = int(Scaler::Automatic);
+        QTest::newRow("fit, auto") << icon << int(Fit::Fit) << "largest" << automatic << true;
+        QTest::newRow("fill, sharp")
+            << icon << int(Fit::Fill) << "112x128" << int(Scaler::Sharp) << true;
+        QTest::newRow("stretch, sharp")
+            << icon << int(Fit::Stretch) << "224x64" << int(Scaler::Sharp) << true;
+        QTest::newRow("stretch, smooth")
+            << icon << int(Fit::Stretch) << "64x64" << int(Scaler::Smooth) << false;
+        QTest::newRow("auto, enlarged under twice")
+            << fourColours(QSize(64, 64)) << int(Fit::Fit) << "112x112" << automatic << false;
+        QTest::newRow("auto, over 256 colours")
+            << noise(QSize(20, 20)) << int(Fit::Fit) << "largest" << automatic << false;
+    }
+    void smallPictureFillsTheSpray()
+    {
+        QFETCH(QImage, image);
+        QFETCH(int, fit);
+        QFETCH(QString, size);
+        QFETCH(int, scaler);
+        QFETCH(bool, sharp);
+        SprayOptions options;
+        options.size = *parseSizeChoice(size);
+        options.fit = Fit(fit);
+        options.scaler = Scaler(scaler);
+        const auto d = makeSpray(loaded(image), options);
+        QVERIFY(d);
+        QCOMPARE(transparentPixels(*d), 0);
+        QSet<QRgb> source;
+        for (int i = 0; i < image.width() * image.height(); ++i)
+            source.insert(image.pixel(i % image.width(), i / image.width()));
+        const bool onlySourceColours = std::all_of(d->pixels.begin(), d->pixels.end(), [&](char i) {
+            return source.contains(d->palette[quint8(i)]);
+        });
+        QCOMPARE(onlySourceColours, sharp);
+    }
+
+    // Made for the game's gamma, the game view is the picture within a step per channel;
+    // as stored, the game shows it brighter.
+    void looksInGameAsInPicture_data()
+    {
+        QTest::addColumn<QString>("ink"); // empty: a colour spray
+        QTest::addColumn<bool>("gameGamma");
+        QTest::newRow("colour spray") << "" << true;
+        QTest::newRow("colour spray, as stored") << "" << false;
+        QTest::newRow("one-colour logo") << "ff8040" << true;
+    }
+    void looksInGameAsInPicture()
+    {
+        QFETCH(QString, ink);
+        QFETCH(bool, gameGamma);
+        SprayOptions options;
+        options.oneColour = ink.isEmpty() ? std::nullopt : parseInk(ink);
+        const auto plain = makeSpray(loaded(noise(QSize(300, 300))), options);
+        options.gameGamma = gameGamma;
+        const auto made = makeSpray(loaded(noise(QSize(300, 300))), options);
+        QVERIFY(plain && made && made->isColourSpray() == ink.isEmpty());
+        const QImage picture = decal::renderAsGame(*plain, decal::GameView{false, 0, false});
+        const QImage game = decal::renderAsGame(*made, decal::GameView{true, 0, false});
+        int largest = 0;
+        for (int i = 0; i < picture.width() * picture.height(); ++i) {
+            const QRgb a = picture.pixel(i % picture.width(), i / picture.width());
+            const QRgb b = game.pixel(i % picture.width(), i / picture.width());
+            largest = std::max({largest, std::abs(qRed(a) - qRed(b)),
+                                std::abs(qGreen(a) - qGreen(b)), std::abs(qBlue(a) - qBlue(b))});
+        }
+        QVERIFY2(gameGamma ? largest <= 1 : largest > 10, qPrintable(QString::number(largest)));
     }
 
     void oneColour_data()
@@ -594,6 +861,59 @@ private slots:
         QCOMPARE(reduced.size, nominal);
         QCOMPARE(reduced.frameCount, 3);
         QCOMPARE(reduced.image.pixel(kept.width() / 2, kept.height() / 2), qRgb(200, 40, 40));
+    }
+
+    // PNG and WebP pictures are turned upright by their EXIF orientation as JPEGs are.
+    void exifOrientation_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QSize>("size");
+        QTest::addColumn<QRgb>("corner"); // the top-left quadrant as shown
+        const QImage image = quadrants();
+        const QRgb green = qRgb(0, 255, 0), blue = qRgb(0, 0, 255), red = qRgb(255, 0, 0),
+                   white = qRgb(255, 255, 255);
+        const QSize wide(64, 32), tall(32, 64);
+        const struct {
+            int orientation;
+            QSize size;
+            QRgb corner;
+        } turns[] = {{1, wide, green}, {2, wide, blue}, {3, wide, white}, {4, wide, red},
+                     {5, tall, green}, {6, tall, red},  {7, tall, white}, {8, tall, blue}};
+        for (const auto &turn : turns) {
+            QTest::addRow("PNG %d", turn.orientation)
+                << "o.png" << pngWithExif(image, exifOrientedAs(turn.orientation, false))
+                << turn.size << turn.corner;
+        }
+        QTest::newRow("PNG 6, little-endian")
+            << "o.png" << pngWithExif(image, exifOrientedAs(6, true)) << tall << red;
+        QTest::newRow("PNG 9 is no orientation")
+            << "o.png" << pngWithExif(image, exifOrientedAs(9, false)) << wide << green;
+        QTest::newRow("PNG with EXIF cut short")
+            << "o.png" << pngWithExif(image, exifOrientedAs(6, false).left(12)) << wide << green;
+        QTest::newRow("WebP 6") << "o.webp" << webpWithExif(image, exifOrientedAs(6, false)) << tall
+                                << red;
+        QTest::newRow("WebP 8, after JPEG's Exif marker")
+            << "o.webp" << webpWithExif(image, QByteArray("Exif\0\0", 6) + exifOrientedAs(8, true))
+            << tall << blue;
+    }
+    void exifOrientation()
+    {
+        QFETCH(QString, name);
+        QFETCH(QByteArray, bytes);
+        QFETCH(QSize, size);
+        QFETCH(QRgb, corner);
+        QTemporaryDir dir;
+        QVERIFY(writeFile(dir.filePath(name), bytes));
+        QCOMPARE(readHeader(dir.filePath(name))->size, size);
+        const auto image = loadImage(dir.filePath(name));
+        QVERIFY(image);
+        QCOMPARE(image->image.size(), size);
+        const QRgb shown = image->image.pixel(4, 4); // within a WebP encoder's rounding
+        QVERIFY2(std::abs(qRed(shown) - qRed(corner)) + std::abs(qGreen(shown) - qGreen(corner))
+                         + std::abs(qBlue(shown) - qBlue(corner))
+                     < 60,
+                 qPrintable(QString::number(shown, 16)));
     }
 
     void drawingIsDrawnLarge()
