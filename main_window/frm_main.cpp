@@ -12,7 +12,7 @@
 #include "spray_details.h"
 #include "spray_install.h"
 #include "spray_list_actions.h"
-#include "spray_maker_window.h"
+#include "spray_maker_plugin.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -105,14 +105,21 @@ void frmMain::connectControls()
 
 void frmMain::openSprayMaker(const QString &imagePath)
 {
+    QString error;
+    SprayMakerPlugin *maker = m_sprayMaker.plugin(&error);
+    if (!maker) {
+        m_platform.messageBox(messageOwner(),
+                              tr("The spray maker could not be loaded: %1.").arg(error),
+                              MsgBoxStyle::Critical, QStringLiteral("Tagswap"));
+        return;
+    }
     // Not modal: the list and Change stay usable while a spray is being made.
-    auto *maker = new SprayMakerWindow(m_platform, flbFiles->directory(), imagePath, this);
-    maker->setAttribute(Qt::WA_DeleteOnClose);
-    maker->setWindowFlag(Qt::Window);
-    connect(maker, &SprayMakerWindow::saved, this, [this](const QString &path) {
-        m_sprayActions->refreshAndSelect(QFileInfo(path).fileName());
-    });
-    maker->show();
+    const QPointer<SprayListActions> actions(m_sprayActions);
+    maker->showMaker(m_platform, flbFiles->directory(), imagePath, this,
+                     [actions](const QString &path) {
+                         if (actions)
+                             actions->refreshAndSelect(QFileInfo(path).fileName());
+                     });
 }
 
 void frmMain::showEvent(QShowEvent *event)

@@ -2,6 +2,7 @@
 
 #include "command_line.h"
 #include "main_window_design.h"
+#include "spray_maker_loader.h"
 
 #include <QMutex>
 #include <QWidget>
@@ -31,6 +32,8 @@ public:
     // The spray list's context menu, renaming, trash and drops. The spray maker
     // connects to its makeSprayRequested().
     SprayListActions *sprayActions() const { return m_sprayActions; }
+    // Where openSprayMaker() looks for the maker's plugin.
+    void setSprayMakerFolders(const QStringList &folders) { m_sprayMaker.setFolders(folders); }
 
 public slots:
     void cmdChange_Click();
@@ -41,7 +44,7 @@ public slots:
     void cmdAbout_Click();
     void cmdRefresh_Click();
     void cmdSettings_Click();
-    // The "Make Spray" window, with this image (or none yet).
+    // The "Make Spray" window, with this image (or none yet), or why it cannot open.
     void openSprayMaker(const QString &imagePath);
 
 protected:
@@ -61,6 +64,7 @@ private:
     Platform &m_platform;
     const CommandLine m_commandLine;
     SprayListActions *m_sprayActions;
+    SprayMakerLoader m_sprayMaker;
     bool m_shownOnce = false;
     // Counts the comparisons started, so that only the latest one marks the list.
     int m_markRound = 0;

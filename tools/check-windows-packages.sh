@@ -60,7 +60,7 @@ start_menu="$(unix_path APPDATA)/Microsoft/Windows/Start Menu/Programs"
 # The files a player needs beside the programs: the DLLs they import, the
 # plugins Qt loads by name, and the two documents.
 expected_files=(
-    Tagswap.exe tagswap-spray.exe readme.txt LICENSE
+    Tagswap.exe tagswap-spray.exe tagswap-spray-maker.dll readme.txt LICENSE
     Qt6Core.dll Qt6Gui.dll Qt6Widgets.dll Qt6Svg.dll
     libgcc_s_seh-1.dll libstdc++-6.dll libwinpthread-1.dll libgomp-1.dll
     platforms/qwindows.dll platforms/qoffscreen.dll styles/qwindowsvistastyle.dll

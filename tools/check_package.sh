@@ -34,7 +34,7 @@ echo "check_package.sh: built $(basename "$deb")"
 dpkg-deb --field "$deb"
 
 depends=$(dpkg-deb --field "$deb" Depends)
-for needed in libqt6core6 libqt6gui6 libqt6widgets6 qt6-qpa-plugins libc6; do
+for needed in libqt6core6 libqt6gui6 libqt6widgets6 libqt6svg6 libimagequant0 qt6-qpa-plugins libc6; do
     case ", $depends," in
         *", $needed "* | *", $needed,"*) ;;
         *) fail "Depends lacks $needed: $depends" ;;
@@ -53,6 +53,17 @@ for size in 16 22 24 32 48 64 128 256; do
     [ -f "$usr/share/icons/hicolor/${size}x${size}/apps/$app_id.png" ] ||
         fail "the package lacks the ${size}x${size} icon"
 done
+# Tagswap loads the spray maker when it is first used, from the folder it
+# names relative to itself (a UTF-16 string in the program); it must be there
+# and find every library it needs.
+maker_folder=$(strings -e l "$usr/bin/tagswap" | grep -x '\.\./lib[^ ]*/tagswap' | head -n 1)
+maker=$usr/bin/$maker_folder/tagswap-spray-maker.so
+[ -n "$maker_folder" ] && [ -f "$maker" ] || fail "the package lacks the spray maker where tagswap looks for it"
+if ldd "$maker" | grep -q 'not found'; then
+    fail "the spray maker lacks libraries: $(ldd "$maker" | grep 'not found' | tr '\n' ' ')"
+fi
+echo "check_package.sh: the spray maker lies in /usr/bin/$maker_folder, where tagswap looks"
+
 # --no-hints: the entry is in two main categories, Game and Utility, on purpose.
 desktop-file-validate --no-hints "$usr/share/applications/$app_id.desktop"
 

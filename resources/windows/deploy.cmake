@@ -47,16 +47,17 @@ install(FILES ${_tagswap_deploy_dir}/qt.conf DESTINATION ${CMAKE_INSTALL_BINDIR}
 install(FILES ${PROJECT_SOURCE_DIR}/demo/readme.txt ${PROJECT_SOURCE_DIR}/LICENSE
         DESTINATION ${CMAKE_INSTALL_BINDIR})
 
-# The DLLs: whatever the programs and the plugins import from the deps,
-# followed through the DLLs' own imports, found at install time so a library
-# linked later comes along by itself. The generator expressions let this run
-# before the directories that make the programs.
+# The DLLs: whatever the programs, the spray maker's plugin and the Qt
+# plugins import from the deps, followed through the DLLs' own imports, found
+# at install time so a library linked later comes along by itself. The
+# generator expressions let this run before the directories that make the
+# programs.
 set(_tagswap_plugin_files ${TAGSWAP_QT_PLUGINS})
 list(TRANSFORM _tagswap_plugin_files PREPEND ${TAGSWAP_WINDOWS_DEPS}/plugins/)
 install(CODE "block()
     set(TAGSWAP_OBJDUMP \"${CMAKE_OBJDUMP}\")
     set(TAGSWAP_DLL_DIR \"${TAGSWAP_WINDOWS_DEPS}/bin\")
-    set(TAGSWAP_DLL_USERS \"$<TARGET_FILE:tagswap>;$<TARGET_FILE:tagswap-spray>;${_tagswap_plugin_files}\")
+    set(TAGSWAP_DLL_USERS \"$<TARGET_FILE:tagswap>;$<TARGET_FILE:tagswap-spray>;$<TARGET_FILE:tagswap_spray_maker_plugin>;${_tagswap_plugin_files}\")
     set(TAGSWAP_DLL_DESTINATION \"\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}\")
     include(\"${_tagswap_deploy_dir}/install-dlls.cmake\")
 endblock()")

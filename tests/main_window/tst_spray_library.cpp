@@ -15,13 +15,13 @@
 #include "settings_store.h"
 #include "spray_list_actions.h"
 #include "spray_list_model.h"
-#include "spray_maker_window.h"
 #include "spray_preview.h"
 #include "test_files.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
+#include <QDialog>
 #include <QDialogButtonBox>
 #include <QDir>
 #include <QFileInfo>
@@ -46,7 +46,6 @@ using tagswap::FileListBox;
 using tagswap::frmMain;
 using tagswap::SettingsStore;
 using tagswap::SprayListModel;
-using tagswap::SprayMakerWindow;
 using tagswap::testing::openForm;
 using tagswap::testing::readFile;
 using tagswap::testing::RecordingPlatform;
@@ -110,6 +109,16 @@ QStringList menuEntries(QMenu *menu)
     return entries;
 }
 
+// The spray maker's windows: made by its plugin, so known by class name, not type.
+QList<QDialog *> makersOf(const QWidget &window)
+{
+    QList<QDialog *> makers = window.findChildren<QDialog *>();
+    makers.removeIf([](const QDialog *dialog) {
+        return qstrcmp(dialog->metaObject()->className(), "tagswap::SprayMakerWindow") != 0;
+    });
+    return makers;
+}
+
 QAction *menuEntry(QMenu *menu, const QString &text)
 {
     for (QAction *action : menu->actions()) {
@@ -141,6 +150,8 @@ private slots:
     void drop_data();
     void drop();
     void droppedImageBecomesASpray();
+    void makerMissing_data();
+    void makerMissing();
     void contextMenu_data();
     void contextMenu();
     void openFolders();
@@ -154,7 +165,10 @@ private slots:
 private:
     std::unique_ptr<frmMain> openWindow()
     {
-        return openForm<frmMain>(m_platform, tagswap::CommandLine{});
+        auto window = openForm<frmMain>(m_platform, tagswap::CommandLine{});
+        // The test program does not lie beside the maker's plugin as Tagswap does.
+        window->setSprayMakerFolders({QStringLiteral(TAGSWAP_SPRAY_MAKER_FOLDER)});
+        return window;
     }
     QString inWork(const QString &name) const { return m_work->filePath(name); }
     QString inGame(const QString &path) const { return m_game->filePath(path); }
@@ -217,7 +231,8 @@ void SprayLibraryTest::toolTip_data()
            "20,480-byte limit."_s;
     QTest::newRow("a side over 256")
         << withWidth(sprayFile(16, 16), 512) << false
-        << u"The game would refuse it: The game does not load a 512x16 picture."_s;
+        << u"The game would refuse it: The picture is 512x16 pixels; the game takes sides of "
+           "1 to 256 pixels."_s;
     QTest::newRow("truncated") << small.left(4000) << false
                                << u"The game would refuse it: The directory is not at the end "
                                   "of the file."_s;
@@ -498,7 +513,7 @@ void SprayLibraryTest::drop()
     // Each dropped file stays where it was.
     for (const QString &path : paths)
         QVERIFY(QFileInfo::exists(path));
-    QCOMPARE(window->findChildren<SprayMakerWindow *>().size(), makers);
+    QCOMPARE(makersOf(*window).size(), makers);
 }
 
 void SprayLibraryTest::droppedImageBecomesASpray()
@@ -512,18 +527,61 @@ void SprayLibraryTest::droppedImageBecomesASpray()
 
     dropOn(window->flbFiles, {image});
     QCoreApplication::sendPostedEvents();
-    SprayMakerWindow *maker = window->findChild<SprayMakerWindow *>();
-    QVERIFY(maker && maker->isVisible());
-    QCOMPARE(maker->imagePath(), image);
-    QVERIFY(QTest::qWaitFor([&] { return maker->isPreviewCurrent(); }, 20000));
+    const QList<QDialog *> makers = makersOf(*window);
+    QCOMPARE(makers.size(), 1);
+    QDialog *maker = makers.first();
+    QVERIFY(maker->isVisible());
+    QCOMPARE(maker->findChild<QLineEdit *>(u"nameEdit"_s)->text(), u"photo"_s);
+    // Save waits for the palette it writes.
     auto *buttons = maker->findChild<QDialogButtonBox *>();
-    QTRY_VERIFY(buttons->button(QDialogButtonBox::Save)->isEnabled());
+    QTRY_VERIFY_WITH_TIMEOUT(buttons->button(QDialogButtonBox::Save)->isEnabled(), 20000);
     buttons->button(QDialogButtonBox::Save)->click();
 
     QCOMPARE(window->flbFiles->names(), QStringList{u"photo.wad"_s});
     QCOMPARE(window->flbFiles->fileName(), u"photo.wad"_s);
     QCOMPARE(decal::gameRefusal(readFile(u"photo.wad"_s)), QString());
     QVERIFY(m_platform.messages.isEmpty());
+}
+
+void SprayLibraryTest::makerMissing_data()
+{
+    QTest::addColumn<bool>("dropped");      // a picture dropped, else the menu entry
+    QTest::addColumn<QByteArray>("plugin"); // what lies where the plugin should; none when null
+    QTest::addColumn<QString>("reason");
+
+    const QString name = QStringLiteral(TAGSWAP_SPRAY_MAKER_FILE);
+    QTest::newRow("dropped picture, no plugin")
+        << true << QByteArray() << name + u" is in none of"_s;
+    QTest::newRow("menu entry, no plugin") << false << QByteArray() << name + u" is in none of"_s;
+    QTest::newRow("menu entry, damaged plugin") << false << QByteArray("not a library") << name;
+}
+
+void SprayLibraryTest::makerMissing()
+{
+    QFETCH(bool, dropped);
+    QFETCH(QByteArray, plugin);
+    QFETCH(QString, reason);
+    QTemporaryDir folder;
+    if (!plugin.isNull())
+        QVERIFY(tryWriteFile(folder.filePath(QStringLiteral(TAGSWAP_SPRAY_MAKER_FILE)), plugin));
+    const QString picture = folder.filePath(u"photo.png"_s);
+    QVERIFY(QImage(16, 16, QImage::Format_RGB32).save(picture));
+    const auto window = openWindow();
+    window->setSprayMakerFolders({folder.path()});
+
+    if (dropped) {
+        dropOn(window->flbFiles, {picture});
+        QCoreApplication::sendPostedEvents();
+    } else {
+        window->sprayActions()->makeSprayFromImage();
+    }
+
+    QCOMPARE(m_platform.messages.size(), 1);
+    const QString text = m_platform.messages.first().text;
+    QVERIFY2(text.startsWith(u"The spray maker could not be loaded: "_s) && text.contains(reason),
+             qPrintable(text));
+    QCOMPARE(m_platform.messages.first().style, tagswap::MsgBoxStyle::Critical);
+    QCOMPARE(makersOf(*window).size(), 0);
 }
 
 void SprayLibraryTest::contextMenu_data()
