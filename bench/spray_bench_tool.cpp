@@ -1,5 +1,4 @@
-// Helpers for run_spray_bench.py that need Qt or the spray maker in-process:
-//   spray_bench_tool qt-indexed8 IN.png OUT.png DITHER   Qt's own reduction to 256 colours
+// A helper for run_spray_bench.py that needs the spray maker in-process:
 //   spray_bench_tool preview-time IMAGE RUNS [DITHER]    what one preview update in the window
 //   costs
 #include "game_view.h"
@@ -14,17 +13,6 @@
 #include <vector>
 
 namespace {
-
-int qtIndexed8(const QString &in, const QString &out, double dither)
-{
-    const QImage image(in);
-    if (image.isNull())
-        return 1;
-    const Qt::ImageConversionFlags flags = dither > 0
-                                               ? Qt::DiffuseDither | Qt::DiffuseAlphaDither
-                                               : Qt::ThresholdDither | Qt::ThresholdAlphaDither;
-    return image.convertToFormat(QImage::Format_Indexed8, flags).save(out) ? 0 : 1;
-}
 
 // As the window does it: the image decoded once, then each change of a setting
 // makes the spray, its file and the game's view of it.
@@ -69,13 +57,9 @@ int main(int argc, char *argv[])
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QGuiApplication app(argc, argv);
     const QStringList args = QCoreApplication::arguments();
-    if (args.size() == 5 && args[1] == QLatin1String("qt-indexed8"))
-        return qtIndexed8(args[2], args[3], args[4].toDouble());
     if (args.size() >= 4 && args[1] == QLatin1String("preview-time"))
         return previewTime(args[2], std::clamp(args[3].toInt(), 1, 1000),
                            args.size() > 4 ? args[4].toDouble() : spray::kDefaultDither);
-    std::fputs(
-        "usage: spray_bench_tool qt-indexed8 IN OUT DITHER | preview-time IMAGE RUNS [DITHER]\n",
-        stderr);
+    std::fputs("usage: spray_bench_tool preview-time IMAGE RUNS [DITHER]\n", stderr);
     return 2;
 }
