@@ -55,20 +55,20 @@ private:
     {
         const qint64 size = m_file.size();
         if (size > kMaxCacheSize) {
-            noteFault(tr("At %L1 bytes it is larger than any cache the game keeps.").arg(size));
+            noteFault(tr("is larger than any cache the game keeps: %L1 bytes.").arg(size));
             return -1;
         }
         if (size < kHeaderSize || !m_file.startsWith("HPAK")) {
-            noteFault(tr("It is not a cache of the game (no HPAK header)."));
+            noteFault(tr("is not a cache of the game (no HPAK header)."));
             return -1;
         }
         if (const qint64 version = get32(m_file, 4); version != kVersion) {
-            noteFault(tr("It is a cache of version %1; the game writes version 1.").arg(version));
+            noteFault(tr("is a cache of version %1; the game writes version 1.").arg(version));
             return -1;
         }
         const qint64 directory = get32(m_file, 8);
         if (directory < kHeaderSize || directory + 4 > size) {
-            noteFault(tr("Its directory lies outside the file."));
+            noteFault(tr("has its directory outside the file."));
             return -1;
         }
         return directory;
@@ -78,7 +78,7 @@ private:
     {
         const qint64 count = get32(m_file, directory);
         if (count < 1 || count > kMaxEntries) {
-            noteFault(tr("Its directory lists %L1 entries; a cache holds 1 to %L2.")
+            noteFault(tr("lists %L1 entries in its directory; a cache holds 1 to %L2.")
                           .arg(count)
                           .arg(kMaxEntries));
             return;
@@ -86,7 +86,7 @@ private:
         const qint64 first = directory + 4;
         const qint64 whole = std::min(count, (m_file.size() - first) / kEntrySize);
         if (whole < count)
-            noteFault(tr("Its directory is cut short: %L1 of its %L2 entries are in the file.")
+            noteFault(tr("has its directory cut short: %L1 of its %L2 entries are in the file.")
                           .arg(whole)
                           .arg(count));
         for (qint64 i = 0; i < whole; ++i)
@@ -98,14 +98,14 @@ private:
         const qint64 offset = get32(m_file, at + kOffsetAt);
         const qint64 length = get32(m_file, at + kLengthAt);
         if (length > kMaxEntrySize) {
-            noteFault(tr("Entry %L1 is %L2 bytes; the game keeps none over 256 KiB.")
+            noteFault(tr("has entry %L1 of %L2 bytes; the game keeps none over 256 KiB.")
                           .arg(number)
                           .arg(length));
             ++m_reading.otherEntries;
             return;
         }
         if (length < 1 || offset < 0 || offset + length > m_file.size()) {
-            noteFault(tr("Entry %L1 lies outside the file.").arg(number));
+            noteFault(tr("has entry %L1 outside the file.").arg(number));
             ++m_reading.otherEntries;
             return;
         }
@@ -152,22 +152,21 @@ CacheReading readCacheFile(const QString &path)
 {
     const QFileInfo info(path);
     if (!info.exists())
-        return failed(tr("The file does not exist."));
+        return failed(tr("does not exist."));
     if (!info.isFile())
-        return failed(tr("It is not a file."));
+        return failed(tr("is not a file."));
     if (info.size() > kMaxCacheSize)
-        return failed(
-            tr("At %L1 bytes it is larger than any cache the game keeps.").arg(info.size()));
+        return failed(tr("is larger than any cache the game keeps: %L1 bytes.").arg(info.size()));
     // Read-only: on Windows QFile then shares the file for reading and writing, so a
     // running game may still write it, and the file is closed before the game could
     // want to replace it (it writes custom.hp2 and renames that over this one).
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
-        return failed(tr("It cannot be read: %1").arg(file.errorString()));
+        return failed(tr("cannot be read: %1").arg(file.errorString()));
     // One byte more than the limit shows a file that grew meanwhile.
     const QByteArray bytes = file.read(kMaxCacheSize + 1);
     if (file.error() != QFileDevice::NoError)
-        return failed(tr("It cannot be read: %1").arg(file.errorString()));
+        return failed(tr("cannot be read: %1").arg(file.errorString()));
     file.close();
     return readCache(bytes);
 }

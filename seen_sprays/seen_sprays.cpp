@@ -65,8 +65,8 @@ ModCaches readModCaches(const QString &modFolder)
         const CacheReading reading = readCacheFile(path);
         caches.otherEntries += reading.otherEntries;
         if (!reading.fault.isEmpty())
-            caches.faults << QStringLiteral("%1: %2").arg(QDir::toNativeSeparators(path),
-                                                          reading.fault);
+            caches.faults << QStringLiteral("%1 %2").arg(QDir::toNativeSeparators(path),
+                                                         reading.fault);
         for (const SeenSpray &spray : reading.sprays) {
             if (!listed.contains(spray.md5)) {
                 listed.insert(spray.md5);

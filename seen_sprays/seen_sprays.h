@@ -18,7 +18,7 @@ struct ModCaches {
     QStringList files;       // the cache files there are
     QList<SeenSpray> sprays; // distinct over all of them
     int otherEntries = 0;
-    QStringList faults; // "<file>: <what is wrong>", one for each damaged file
+    QStringList faults; // "<file> <is, has...>", one for each damaged file
 };
 ModCaches readModCaches(const QString &modFolder);
 

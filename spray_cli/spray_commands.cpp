@@ -607,7 +607,7 @@ SeenCaches readSeenPath(const QString &path)
     const seen::CacheReading reading = seen::readCacheFile(path);
     seen::ModCaches caches{{path}, reading.sprays, reading.otherEntries, {}};
     if (!reading.fault.isEmpty())
-        caches.faults << QStringLiteral("%1: %2").arg(path, reading.fault);
+        caches.faults << QStringLiteral("%1 %2").arg(path, reading.fault);
     return {QString(), caches};
 }
 

@@ -126,61 +126,59 @@ private slots:
         full.first() = sprayA;
         row("count at the limit", {full}, {a}, int(seen::kMaxEntries - 1));
         row("count over the limit", {{sprayA}, "HPAK", 1, seen::kMaxEntries + 1}, {}, 0,
-            u"Its directory lists 32,769 entries; a cache holds 1 to 32,768."_s);
-        row("no entries", Hpk{QList<HpkEntry>{}}, {}, 0, u"Its directory lists 0 entries"_s);
+            u"lists 32,769 entries in its directory; a cache holds 1 to 32,768."_s);
+        row("no entries", Hpk{QList<HpkEntry>{}}, {}, 0, u"lists 0 entries in its directory"_s);
         row("a negative count", {{sprayA}, "HPAK", 1, -1}, {}, 0,
-            u"Its directory lists -1 entries"_s);
+            u"lists -1 entries in its directory"_s);
         row("count beyond the file's end", {{sprayA, sprayB}, "HPAK", 1, 3}, {a, b}, 0,
-            u"Its directory is cut short: 2 of its 3 entries are in the file."_s);
+            u"has its directory cut short: 2 of its 3 entries are in the file."_s);
 
         const QByteArray largest(seen::kMaxEntrySize, 'x');
         row("an entry at the size limit", {{{largest}, sprayB}}, {b}, 1);
         row("an entry over the size limit", {{{largest + 'x'}, sprayB}}, {b}, 1,
-            u"Entry 1 is 262,145 bytes; the game keeps none over 256 KiB."_s);
+            u"has entry 1 of 262,145 bytes; the game keeps none over 256 KiB."_s);
 
         Hpk atTheEnd{{sprayA, {"tail", 4}}};
         atTheEnd.entries[1].offset = atTheEnd.size() - 4;
         row("an entry that ends where the file ends", atTheEnd, {a}, 1);
         atTheEnd.entries[1].offset = atTheEnd.size() - 3;
-        row("an entry one byte past the end", atTheEnd, {a}, 1,
-            u"Entry 2 lies outside the file."_s);
+        row("an entry one byte past the end", atTheEnd, {a}, 1, u"has entry 2 outside the file."_s);
         row("an entry far past the end", {{{kSprayB, 3, 1 << 30}, sprayA}}, {a}, 1,
-            u"Entry 1 lies outside the file."_s);
+            u"has entry 1 outside the file."_s);
         row("an entry before the start", {{sprayA, {kSprayB, 3, -1}}}, {a}, 1,
-            u"Entry 2 lies outside the file."_s);
+            u"has entry 2 outside the file."_s);
         row("an entry of no bytes", {{sprayA, {kSprayB, 3, std::nullopt, 0}}}, {a}, 1,
-            u"Entry 2 lies outside the file."_s);
+            u"has entry 2 outside the file."_s);
         row("an end that would wrap around in 32 bits", {{sprayA, {kSprayB, 3, 0x7fffffff, 16}}},
-            {a}, 1, u"Entry 2 lies outside the file."_s);
+            {a}, 1, u"has entry 2 outside the file."_s);
 
         // Its count is then the entry's length, and no entry fits after it.
         Hpk directory{{sprayA}};
         directory.directoryOffset = directory.size() - 4;
         row("the directory's count in the last four bytes", directory, {}, 0,
-            u"Its directory is cut short: 0 of its 6,296 entries are in the file."_s);
+            u"has its directory cut short: 0 of its 6,296 entries are in the file."_s);
         directory.directoryOffset = directory.size() - 3;
         row("the directory past the end", directory, {}, 0,
-            u"Its directory lies outside the file."_s);
+            u"has its directory outside the file."_s);
         row("the directory right after the header", {{{QByteArray(), 4, 0, 4}}}, {}, 1);
         row("the directory in the header", {{sprayA}, "HPAK", 1, std::nullopt, 8}, {}, 0,
-            u"Its directory lies outside the file."_s);
+            u"has its directory outside the file."_s);
         row("a negative directory offset", {{sprayA}, "HPAK", 1, std::nullopt, -12}, {}, 0,
-            u"Its directory lies outside the file."_s);
+            u"has its directory outside the file."_s);
 
         const QByteArray sound = Hpk{{sprayA, sprayB}}.build();
         QTest::newRow("a record cut short")
             << sound.chopped(1) << QStringList{a} << 0
-            << u"Its directory is cut short: 1 of its 2 entries are in the file."_s;
+            << u"has its directory cut short: 1 of its 2 entries are in the file."_s;
         row("a wrong magic", {{sprayA}, "HPAC"}, {}, 0,
-            u"It is not a cache of the game (no HPAK header)."_s);
-        QTest::newRow("the header cut short")
-            << sound.left(11) << QStringList{} << 0
-            << u"It is not a cache of the game (no HPAK header)."_s;
+            u"is not a cache of the game (no HPAK header)."_s);
+        QTest::newRow("the header cut short") << sound.left(11) << QStringList{} << 0
+                                              << u"is not a cache of the game (no HPAK header)."_s;
         QTest::newRow("empty") << QByteArray() << QStringList{} << 0
-                               << u"It is not a cache of the game (no HPAK header)."_s;
+                               << u"is not a cache of the game (no HPAK header)."_s;
         row("version 2", {{sprayA}, "HPAK", 2}, {}, 0,
-            u"It is a cache of version 2; the game writes version 1."_s);
-        row("version 0", {{sprayA}, "HPAK", 0}, {}, 0, u"It is a cache of version 0"_s);
+            u"is a cache of version 2; the game writes version 1."_s);
+        row("version 0", {{sprayA}, "HPAK", 0}, {}, 0, u"is a cache of version 0"_s);
     }
 
     void readsCache()
@@ -211,12 +209,11 @@ private slots:
         const QByteArray largest = hpk.build();
         QCOMPARE(largest.size(), seen::kMaxCacheSize);
         QCOMPARE(described(seen::readCache(largest).sprays), QStringList{u"64x64 colour"_s});
-        QVERIFY(seen::readCache(largest + 'x').fault.startsWith(u"At 67,108,865 bytes"_s));
+        QVERIFY(seen::readCache(largest + 'x').fault.endsWith(u": 67,108,865 bytes."_s));
 
         QVERIFY(tryWriteFile(path(u"custom.hpk"_s), largest + 'x'));
         const seen::CacheReading onDisk = seen::readCacheFile(path(u"custom.hpk"_s));
-        QCOMPARE(onDisk.fault,
-                 u"At 67,108,865 bytes it is larger than any cache the game keeps."_s);
+        QCOMPARE(onDisk.fault, u"is larger than any cache the game keeps: 67,108,865 bytes."_s);
         QVERIFY(onDisk.sprays.isEmpty());
     }
 
@@ -249,10 +246,10 @@ private slots:
             << none << bc << QString() << QStringList{b, c} << QStringList{};
         QTest::newRow("both damaged")
             << QByteArray("junk") << bc.chopped(1) << QString() << QStringList{b}
-            << QStringList{u"custom.hpk: It is not a cache"_s,
-                           u"custom2.hpk: Its directory is cut short"_s};
+            << QStringList{u"custom.hpk is not a cache"_s,
+                           u"custom2.hpk has its directory cut short"_s};
         QTest::newRow("a folder") << none << none << u"folder"_s << QStringList{}
-                                  << QStringList{u"custom.hpk: It is not a file."_s};
+                                  << QStringList{u"custom.hpk is not a file."_s};
     }
 
     void readsModFolder()
@@ -409,12 +406,12 @@ private slots:
         QTest::newRow("an entry outside the file")
             << QStringList{u"broken.hpk"_s} << 1
             << QStringList{a, u"1 sprays, 1 entries that are not sprays"_s}
-            << u"tagswap-spray: broken.hpk: Entry 2 lies outside the file."_s;
+            << u"tagswap-spray: broken.hpk has entry 2 outside the file."_s;
         QTest::newRow("not a cache")
             << QStringList{u"tfc/notes.txt"_s} << 1 << QStringList{}
-            << u"tagswap-spray: tfc/notes.txt: It is not a cache of the game (no HPAK header)."_s;
+            << u"tagswap-spray: tfc/notes.txt is not a cache of the game (no HPAK header)."_s;
         QTest::newRow("missing") << QStringList{u"custom.hpk"_s} << 1 << QStringList{}
-                                 << u"tagswap-spray: custom.hpk: The file does not exist."_s;
+                                 << u"tagswap-spray: custom.hpk does not exist."_s;
         QTest::newRow("no PATH") << QStringList{} << 2 << QStringList{} << usage;
         QTest::newRow("two PATHs")
             << QStringList{u"valve"_s, u"tfc"_s} << 2 << QStringList{} << usage;

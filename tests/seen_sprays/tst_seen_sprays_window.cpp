@@ -120,10 +120,10 @@ private slots:
             << Hpk{{{"a sound", 0}}}.build() << QByteArray() << QStringList{} << none << QString();
         QTest::newRow("damaged") << Hpk{{{kSprayA}, {kSprayB, 3, 1 << 20}}}.build() << QByteArray()
                                  << QStringList{kRowA} << u"One spray"_s
-                                 << u"custom.hpk: Entry 2 lies outside the file."_s;
+                                 << u"custom.hpk has entry 2 outside the file."_s;
         QTest::newRow("not a cache")
             << QByteArray("HPAK") << QByteArray() << QStringList{} << none
-            << u"custom.hpk: It is not a cache of the game (no HPAK header)."_s;
+            << u"custom.hpk is not a cache of the game (no HPAK header)."_s;
     }
 
     void lists()
