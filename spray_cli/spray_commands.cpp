@@ -122,11 +122,11 @@ std::optional<QByteArray> readSprayFile(const QString &path, QString *error)
 // What stops OUT from being written, before any work is done; empty when nothing does.
 QString outputProblem(const QString &out)
 {
-    const QFileInfo info(out);
-    if (info.isDir())
+    const QFileInfo target(out);
+    if (target.isDir())
         return tr("%1 is a folder, not a file to write.").arg(out);
-    if (!info.dir().exists())
-        return tr("%1 cannot be written: the folder %2 does not exist.").arg(out, info.path());
+    if (!target.dir().exists())
+        return tr("%1 cannot be written: the folder %2 does not exist.").arg(out, target.path());
     return {};
 }
 
@@ -490,7 +490,7 @@ QString gameFolderProblem(const QString &game, const QString &mod)
 QString makeForInstall(const QString &image, const QString &out, const spray::SprayOptions &options,
                        QStringList *wrote)
 {
-    if (const QString problem = outputProblem(out); !problem.isEmpty())
+    if (QString problem = outputProblem(out); !problem.isEmpty())
         return problem;
     QString error;
     const auto made = sprayFrom(image, options, &error);

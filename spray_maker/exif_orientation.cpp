@@ -7,7 +7,7 @@
 namespace spray {
 namespace {
 
-constexpr qint64 kMaxExifBytes = 64 * 1024;
+constexpr qint64 kMaxExifBytes = qint64(64) * 1024;
 // A picture with more chunks before its EXIF than this is no camera's or editor's.
 constexpr int kMaxChunks = 4096;
 constexpr quint16 kOrientationTag = 0x0112;

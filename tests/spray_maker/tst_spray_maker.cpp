@@ -544,7 +544,9 @@ private slots:
         const auto d = makeSpray(loaded(disc), options);
         QVERIFY(d);
         for (int i = 0; i < 112 * 112; ++i) {
-            const double fromEdge = std::hypot(i % 112 + 0.5 - 56, i / 112 + 0.5 - 56) - 56;
+            const int x = i % 112;
+            const int y = i / 112;
+            const double fromEdge = std::hypot(x + 0.5 - 56, y + 0.5 - 56) - 56;
             // The outline's own pixels, blended by the resampling, may go either way.
             if (std::abs(fromEdge) > 1.5 + 112.0 / side)
                 QCOMPARE(quint8(d->pixels[i]) == decal::kTransparentIndex, fromEdge > 0);
