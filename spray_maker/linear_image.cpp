@@ -91,10 +91,17 @@ std::vector<Taps> linearTaps(double start, double length, int inSize, int outSiz
     return all;
 }
 
-std::vector<Taps> nonRingingTaps(double start, double length, int inSize, int outSize)
+using EnlargingTaps = std::vector<Taps> (*)(double start, double length, int inSize, int outSize);
+
+// Along a reduced axis each pixel is the exact average of the area it covers, which
+// neither rings beside a hard edge nor lightens a thin dark stroke below its share of
+// the pixel (bench/README.md measures it against Lanczos); along an enlarged axis the
+// kernel given interpolates.
+std::vector<Taps> axisTaps(double start, double length, int inSize, int outSize,
+                           EnlargingTaps enlarging)
 {
     return length >= outSize ? areaTaps(start, length, inSize, outSize)
-                             : linearTaps(start, length, inSize, outSize);
+                             : enlarging(start, length, inSize, outSize);
 }
 
 const std::array<float, 256> &srgbToLinearTable()
@@ -172,34 +179,6 @@ LinearImage filterImage(const QImage &image, const std::vector<Taps> &xTaps,
     return out;
 }
 
-LinearImage filterLinear(const LinearImage &in, const std::vector<Taps> &xTaps,
-                         const std::vector<Taps> &yTaps)
-{
-    LinearImage across(int(xTaps.size()), in.height);
-    for (int y = 0; y < in.height; ++y) {
-        for (int x = 0; x < across.width; ++x) {
-            const Taps &t = xTaps[size_t(x)];
-            float *o = across.at(x, y);
-            for (size_t k = 0; k < t.weights.size(); ++k) {
-                const float *p = in.at(t.first + int(k), y);
-                for (int c = 0; c < 4; ++c)
-                    o[c] += p[c] * t.weights[k];
-            }
-        }
-    }
-    LinearImage out(across.width, int(yTaps.size()));
-    for (int y = 0; y < out.height; ++y) {
-        const Taps &t = yTaps[size_t(y)];
-        for (size_t k = 0; k < t.weights.size(); ++k) {
-            const float *p = across.at(0, t.first + int(k));
-            float *o = out.at(0, y);
-            for (int i = 0; i < out.width * 4; ++i)
-                o[i] += p[i] * t.weights[k];
-        }
-    }
-    return out;
-}
-
 // Lanczos overshoots near hard edges; premultiplied colour may not exceed its alpha.
 void clampPremultiplied(LinearImage &image)
 {
@@ -211,23 +190,13 @@ void clampPremultiplied(LinearImage &image)
     }
 }
 
-// One axis of the first stage. Reduced, it is the whole resampling: each pixel the
-// exact average of the area it covers, which neither rings beside a hard edge nor
-// lightens a thin dark stroke below its share of the pixel (bench/README.md measures
-// it against Lanczos). Enlarged, it keeps the whole pixels around the part shown as
-// they are, for Lanczos to interpolate.
-struct FirstStage {
-    double from = 0;
-    double length = 0;
-    int size = 0;
-};
-FirstStage firstStage(double start, double length, int inSize, int outSize)
+LinearImage filtered(const QImage &image, const QRectF &source, QSize size, EnlargingTaps enlarging)
 {
-    if (length >= outSize)
-        return {start, length, outSize};
-    const int from = std::clamp(int(std::floor(start - kLanczosLobes)), 0, inSize - 1);
-    const int to = std::clamp(int(std::ceil(start + length + kLanczosLobes)), from + 1, inSize);
-    return {double(from), double(to - from), to - from};
+    if (image.isNull() || size.isEmpty() || source.isEmpty())
+        return {};
+    return filterImage(
+        image, axisTaps(source.x(), source.width(), image.width(), size.width(), enlarging),
+        axisTaps(source.y(), source.height(), image.height(), size.height(), enlarging));
 }
 
 } // namespace
@@ -246,30 +215,14 @@ int srgbFromLinear(float value)
 
 LinearImage resample(const QImage &image, const QRectF &source, QSize size)
 {
-    if (image.isNull() || size.isEmpty() || source.isEmpty())
-        return {};
-    const FirstStage fx = firstStage(source.x(), source.width(), image.width(), size.width());
-    const FirstStage fy = firstStage(source.y(), source.height(), image.height(), size.height());
-    const LinearImage reduced =
-        filterImage(image, areaTaps(fx.from, fx.length, image.width(), fx.size),
-                    areaTaps(fy.from, fy.length, image.height(), fy.size));
-    const double kx = double(fx.size) / fx.length;
-    const double ky = double(fy.size) / fy.length;
-    LinearImage out = filterLinear(
-        reduced,
-        lanczosTaps((source.x() - fx.from) * kx, source.width() * kx, fx.size, size.width()),
-        lanczosTaps((source.y() - fy.from) * ky, source.height() * ky, fy.size, size.height()));
+    LinearImage out = filtered(image, source, size, lanczosTaps);
     clampPremultiplied(out);
     return out;
 }
 
 LinearImage resampleWithoutRinging(const QImage &image, const QRectF &source, QSize size)
 {
-    if (image.isNull() || size.isEmpty() || source.isEmpty())
-        return {};
-    return filterImage(image,
-                       nonRingingTaps(source.x(), source.width(), image.width(), size.width()),
-                       nonRingingTaps(source.y(), source.height(), image.height(), size.height()));
+    return filtered(image, source, size, linearTaps);
 }
 
 LinearImage halve(const LinearImage &image)
