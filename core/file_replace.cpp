@@ -122,13 +122,6 @@ QString besideName(const QString &path, const QString &suffix)
     return info.dir().filePath(u'.' + info.fileName() + suffix);
 }
 
-// Whether anything is at path, a link to nothing included.
-bool isTaken(const QString &path)
-{
-    const QFileInfo info(path);
-    return info.isSymbolicLink() || info.exists();
-}
-
 #ifdef Q_OS_WIN
 // A link shares the file's locks: while another program holds the old file
 // open, its second name could not be removed again.
@@ -154,9 +147,9 @@ bool needsStaging(const QString &destination)
 }
 
 // Backups outlive their step only when it was cut short: by a crash, or by a
-// put-back that failed and was reported (Tagswap has kept a copy of the spray
-// then as well). They are cleared rather than counted as taken, so that no
-// number of them blocks a later step.
+// put-back that failed and was reported. They are cleared rather than counted as
+// taken, so that no number of them blocks a later step; whoever needs what they
+// hold keeps it first (leftoverBackups()).
 constexpr int kBackupNames = 16;
 
 void clearLeftoverBackups(const QString &stem)
@@ -289,9 +282,15 @@ bool placeAll(std::vector<Pending> &all, QString *failed, QString *error)
 
 } // namespace
 
-bool isExistingFile(const QString &path)
+QStringList leftoverBackups(const QString &destination)
 {
-    return !path.isEmpty() && QFileInfo(path).isFile();
+    const QString stem = besideName(destination, QStringLiteral(".old"));
+    QStringList found;
+    for (int n = 0; n < kBackupNames; ++n) {
+        if (const QString name = stem + QString::number(n); isTaken(name))
+            found << name;
+    }
+    return found;
 }
 
 bool replaceWithCopy(const QString &source, const QString &destination, QString *error)

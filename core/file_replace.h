@@ -1,5 +1,7 @@
 #pragma once
 
+#include "file_access.h"
+
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
@@ -26,11 +28,13 @@ bool replaceWithCopy(const QString &source, const QString &destination, QString 
 bool replaceAllWithCopy(const QString &source, const QStringList &destinations, QString *failed,
                         QString *error, QStringList *leftReplaced = nullptr);
 
+// The second names that a step cut short left beside destination for its old
+// file: by a crash, or by a put-back that failed and said where the old file is
+// kept. The next step that replaces destination clears them.
+QStringList leftoverBackups(const QString &destination);
+
 // Writes bytes to path whole or not at all, as replaceWithCopy() does: the one
 // writer of whole files.
 bool writeFileWhole(const QString &path, const QByteArray &bytes, QString *error);
-
-// Whether a regular file (or a link to one) exists at path; its size does not matter.
-bool isExistingFile(const QString &path);
 
 } // namespace tagswap

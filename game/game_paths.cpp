@@ -26,6 +26,16 @@ QString sprayDestination(const QString &gameDirectory, const QString &mod, Spray
            + QStringLiteral(".wad");
 }
 
+QStringList modSprayFiles(const QString &modFolder)
+{
+    QStringList files;
+    if (modFolder.isEmpty())
+        return files;
+    for (const SprayFile file : {SprayFile::PlDecal, SprayFile::TempDecal})
+        files << modFolder + QDir::separator() + sprayFileStem(file) + QStringLiteral(".wad");
+    return files;
+}
+
 QString sprayDestination(const QString &gameDirectory, const QString &mod)
 {
     return sprayDestination(gameDirectory, mod, SprayFile::PlDecal);

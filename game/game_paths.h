@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 namespace tagswap {
 
@@ -15,6 +16,9 @@ enum class SprayFile { PlDecal, TempDecal };
 QString sprayDestination(const QString &gameDirectory, const QString &mod);
 // <game directory>/<mod>/<pldecal.wad or tempdecal.wad>
 QString sprayDestination(const QString &gameDirectory, const QString &mod, SprayFile file);
+// <mod folder>/pldecal.wad and <mod folder>/tempdecal.wad: the files that
+// installing a spray replaces. None for an empty folder text.
+QStringList modSprayFiles(const QString &modFolder);
 // "pldecal" or "tempdecal"
 QString sprayFileStem(SprayFile file);
 // Whether a mod text names one folder inside the game directory: not empty, not

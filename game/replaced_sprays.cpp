@@ -1,5 +1,6 @@
 #include "replaced_sprays.h"
 
+#include "file_access.h"
 #include "file_replace.h"
 #include "folder_listing.h"
 
@@ -13,9 +14,14 @@ namespace tagswap {
 
 namespace {
 
-bool folderHasCopy(const QByteArray &bytes, const QString &folder)
+bool folderHasCopy(const QByteArray &bytes, const QString &folder,
+                   const QStringList &replacedInStep)
 {
-    return !namesWithBytes(folder, filesWithSuffix(folder, u".wad"), bytes, 1).isEmpty();
+    const QDir dir(folder);
+    const QStringList same = namesWithBytes(folder, filesWithSuffix(folder, u".wad"), bytes);
+    return std::any_of(same.cbegin(), same.cend(), [&](const QString &name) {
+        return !leadsToAnyOf(dir.filePath(name), replacedInStep);
+    });
 }
 
 // Mod texts come from mods.txt and may hold anything; the name must stay one
@@ -30,10 +36,8 @@ QString asFileNamePart(const QString &mod)
     return part.isEmpty() ? QStringLiteral("_") : part;
 }
 
-QString shortRead(const QFile &in, qint64 got, qint64 size)
+QString shortRead(qint64 got, qint64 size)
 {
-    if (in.error() != QFileDevice::NoError)
-        return in.errorString();
     if (got < size)
         return QCoreApplication::translate("ReplacedSprays",
                                            "Only %1 of its %2 bytes could be read.")
@@ -53,11 +57,10 @@ QStringList namesWithBytes(const QString &folder, const QStringList &names, cons
         if (most >= 0 && same.size() >= most)
             break;
         const QString path = dir.filePath(name);
-        if (!QFileInfo(path).isFile() || QFileInfo(path).size() != bytes.size())
+        if (QFileInfo(path).size() != bytes.size())
             continue;
-        QFile file(path);
-        // One byte more than wanted shows a file that grew since its size was read.
-        if (file.open(QIODevice::ReadOnly) && file.read(bytes.size() + 1) == bytes)
+        if (const WholeFile file = readWholeFile(path, bytes.size());
+            file.status == WholeFile::Status::Read && file.bytes == bytes)
             same.append(name);
     }
     return same;
@@ -71,10 +74,12 @@ QString replacedSprayFolder()
         .filePath(QStringLiteral("Tagswap/replaced"));
 }
 
-bool hasCopyIn(const QByteArray &bytes, const QStringList &folders)
+bool hasCopyIn(const QByteArray &bytes, const QStringList &folders,
+               const QStringList &replacedInStep)
 {
-    return std::any_of(folders.cbegin(), folders.cend(),
-                       [&](const QString &folder) { return folderHasCopy(bytes, folder); });
+    return std::any_of(folders.cbegin(), folders.cend(), [&](const QString &folder) {
+        return folderHasCopy(bytes, folder, replacedInStep);
+    });
 }
 
 QString keptSprayName(const QString &folder, const QString &mod, SprayFile file,
@@ -91,7 +96,7 @@ QString keptSprayName(const QString &folder, const QString &mod, SprayFile file,
 
 KeptSpray keepReplacedSpray(const QString &gameFile, const QString &mod, SprayFile file,
                             const QStringList &otherFolders, const QString &keptFolder,
-                            const QDateTime &when)
+                            const QDateTime &when, const QStringList &replacedInStep)
 {
     using Status = KeptSpray::Status;
     // A link is replaced, never written through: what it points to keeps its bytes.
@@ -99,18 +104,18 @@ KeptSpray keepReplacedSpray(const QString &gameFile, const QString &mod, SprayFi
         return {Status::NothingToKeep, {}, {}};
     // A pipe or a device there would block the read; a folder has nothing to keep.
     const qint64 size = QFileInfo(gameFile).size();
-    if (!isExistingFile(gameFile) || size == 0 || size > kMaxKeptSprayBytes)
+    if (!isExistingFile(gameFile) || size == 0)
         return {Status::NothingToKeep, {}, {}};
-    QFile in(gameFile);
-    if (!in.open(QIODevice::ReadOnly))
-        return {Status::Failed, {}, in.errorString()};
-    const QByteArray bytes = in.read(kMaxKeptSprayBytes + 1);
-    if (bytes.size() > kMaxKeptSprayBytes)
+    const WholeFile read = readWholeFile(gameFile, kMaxKeptSprayBytes);
+    if (read.status == WholeFile::Status::TooLarge)
         return {Status::NothingToKeep, {}, {}};
+    if (read.status != WholeFile::Status::Read)
+        return {Status::Failed, {}, read.error};
     // Part of a spray kept would pass for all of it, and the rest be lost.
-    if (bytes.size() != size)
-        return {Status::Failed, {}, shortRead(in, bytes.size(), size)};
-    if (hasCopyIn(bytes, QStringList(otherFolders) << keptFolder))
+    if (read.bytes.size() != size)
+        return {Status::Failed, {}, shortRead(read.bytes.size(), size)};
+    if (hasCopyIn(read.bytes, QStringList(otherFolders) << keptFolder,
+                  QStringList(replacedInStep) << gameFile))
         return {Status::AlreadyKept, {}, {}};
 
     if (!QDir().mkpath(keptFolder))
@@ -119,7 +124,7 @@ KeptSpray keepReplacedSpray(const QString &gameFile, const QString &mod, SprayFi
                 QCoreApplication::translate("ReplacedSprays", "The folder cannot be made.")};
     const QString path = keptSprayName(keptFolder, mod, file, when);
     QString error;
-    if (!writeFileWhole(path, bytes, &error))
+    if (!writeFileWhole(path, read.bytes, &error))
         return {Status::Failed, {}, error};
     return {Status::Kept, path, {}};
 }

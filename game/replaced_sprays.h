@@ -18,9 +18,12 @@ inline constexpr qint64 kMaxKeptSprayBytes = 1 << 20;
 // <application data>/replaced: ~/.local/share/Tagswap/replaced on Linux.
 QString replacedSprayFolder();
 
-// Whether one of the folders holds a .wad file of exactly these bytes. Sizes are
-// compared first, so only files of the same size are read.
-bool hasCopyIn(const QByteArray &bytes, const QStringList &folders);
+// Whether one of the folders holds a .wad file of exactly these bytes that keeps
+// them through a step replacing the files replacedInStep: a file that is one of
+// those, or a link that leads to one, is no copy. Sizes are compared first, so
+// only files of the same size are read.
+bool hasCopyIn(const QByteArray &bytes, const QStringList &folders,
+               const QStringList &replacedInStep);
 
 // The names among names (files in folder) whose bytes are exactly bytes, at most
 // `most` of them (all when negative). Sizes are compared first, so only files of
@@ -41,10 +44,11 @@ struct KeptSpray {
 };
 
 // Keeps a copy of gameFile in keptFolder unless there is nothing there to keep
-// (no file, not a regular file, over the size limit) or a copy is in keptFolder
-// or one of the otherFolders already.
+// (no file, not a regular file, over the size limit) or a copy that outlasts the
+// step is in keptFolder or one of the otherFolders already. The step replaces or
+// removes gameFile and the files replacedInStep, so none of them is such a copy.
 KeptSpray keepReplacedSpray(const QString &gameFile, const QString &mod, SprayFile file,
                             const QStringList &otherFolders, const QString &keptFolder,
-                            const QDateTime &when);
+                            const QDateTime &when, const QStringList &replacedInStep = {});
 
 } // namespace tagswap

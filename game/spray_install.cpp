@@ -1,5 +1,6 @@
 #include "spray_install.h"
 
+#include "file_access.h"
 #include "file_replace.h"
 #include "game_paths.h"
 #include "platform.h"
@@ -9,6 +10,8 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+
+#include <vector>
 
 namespace tagswap {
 
@@ -33,31 +36,72 @@ QString shown(const QString &path)
     return QDir::toNativeSeparators(path);
 }
 
-// An install that fails replaces nothing, so the copies it kept are of sprays
-// still in the game: they go, and the kept folder is as it was.
-SprayInstallResult failed(SprayInstallResult result, std::initializer_list<QString> lines)
+// A copy kept of a spray, and where that spray was.
+struct KeptCopy {
+    QString of;
+    QString copy;
+};
+using KeptCopies = std::vector<KeptCopy>;
+
+bool sameBytes(const QString &a, const QString &b)
 {
-    for (const QString &path : std::as_const(result.kept))
-        QFile::remove(path);
+    const WholeFile first = readWholeFile(a, kMaxKeptSprayBytes);
+    return first.status == WholeFile::Status::Read
+           && readWholeFile(b, kMaxKeptSprayBytes).bytes == first.bytes;
+}
+
+// An install that fails replaces nothing, so the copies it kept are of sprays
+// still in the game: they go, and the kept folder is as it was. A copy whose
+// spray is no longer where it was (a backup the step cleared) stays.
+SprayInstallResult failed(SprayInstallResult result, const KeptCopies &kept,
+                          std::initializer_list<QString> lines)
+{
+    for (const KeptCopy &k : kept) {
+        if (sameBytes(k.of, k.copy))
+            QFile::remove(k.copy);
+    }
     result.kept.clear();
     result.error = joinLines(lines);
     return result;
 }
 
-// Fills result.kept; false, with result.error set, when a spray could not be kept.
-bool keepWhatIsReplaced(const SprayInstall &request, SprayInstallResult &result)
+// The sprays the step replaces or clears: each game file, and the backups that
+// an earlier step cut short left beside it, which may hold the only copy of a
+// spray (a failed put-back names them to the player).
+std::vector<std::pair<QString, SprayFile>> sprayPlaces(const SprayInstall &request)
 {
+    std::vector<std::pair<QString, SprayFile>> places;
     for (const SprayFile file : kBothFiles) {
         const QString gameFile = sprayDestination(request.gameDirectory, request.mod, file);
-        const KeptSpray kept = keepReplacedSpray(gameFile, request.mod, file, {request.sprayFolder},
-                                                 request.keptFolder, request.when);
-        if (kept.status == KeptSpray::Status::Kept)
-            result.kept.append(kept.path);
-        if (kept.status == KeptSpray::Status::Failed) {
-            result =
-                failed(result, {tr("Could not keep a copy of %1 in %2, so nothing was replaced.")
-                                    .arg(shown(gameFile), shown(request.keptFolder)),
-                                tr("Reason: %1").arg(kept.error)});
+        places.emplace_back(gameFile, file);
+        for (const QString &backup : leftoverBackups(gameFile))
+            places.emplace_back(backup, file);
+    }
+    return places;
+}
+
+// Fills kept; false, with result.error set, when a spray could not be kept.
+bool keepWhatIsReplaced(const SprayInstall &request, SprayInstallResult &result, KeptCopies &kept)
+{
+    const auto places = sprayPlaces(request);
+    QStringList gone;
+    for (const auto &place : places)
+        gone << place.first;
+    for (const auto &[place, file] : places) {
+        // The step writes these very bytes back: nothing of them is lost.
+        if (sameBytes(request.source, place))
+            continue;
+        const KeptSpray spray = keepReplacedSpray(place, request.mod, file, {request.sprayFolder},
+                                                  request.keptFolder, request.when, gone);
+        if (spray.status == KeptSpray::Status::Kept) {
+            kept.push_back({place, spray.path});
+            result.kept.append(spray.path);
+        }
+        if (spray.status == KeptSpray::Status::Failed) {
+            result = failed(result, kept,
+                            {tr("Could not keep a copy of %1 in %2, so nothing was replaced.")
+                                 .arg(shown(place), shown(request.keptFolder)),
+                             tr("Reason: %1").arg(spray.error)});
             return false;
         }
     }
@@ -109,14 +153,15 @@ bool setWriteGuard(const QString &path, bool guarded, QString *error)
 SprayInstallResult installSpray(const SprayInstall &request)
 {
     SprayInstallResult result;
+    KeptCopies kept;
     // An empty mod text stands for the game directory itself.
     if (!request.mod.isEmpty() && !isModFolderName(request.mod))
-        return failed(result,
+        return failed(result, kept,
                       {tr("Could not copy %1 to %2.")
                            .arg(shown(request.source),
                                 shown(sprayDestination(request.gameDirectory, request.mod))),
                        tr("Reason: %1").arg(notModFolderName(request.mod))});
-    if (!keepWhatIsReplaced(request, result))
+    if (!keepWhatIsReplaced(request, result, kept))
         return result;
 
     const QString pldecal =
@@ -126,7 +171,7 @@ SprayInstallResult installSpray(const SprayInstall &request)
     const bool wasGuarded = liftsGuardFirst(tempdecal);
     QString reason;
     if (wasGuarded && !setWriteGuard(tempdecal, false, &reason)) {
-        return failed(result,
+        return failed(result, kept,
                       {tr("Could not copy %1 to %2.").arg(shown(request.source), shown(tempdecal)),
                        tr("Reason: %1").arg(reason)});
     }
@@ -140,7 +185,7 @@ SprayInstallResult installSpray(const SprayInstall &request)
             tr("Could not copy %1 to %2.").arg(shown(request.source), shown(notReplaced)),
             tr("Reason: %1").arg(reason)};
         if (notPutBack.isEmpty())
-            return failed(result, lines);
+            return failed(result, kept, lines);
         // A file not put back was replaced after all: its kept copy stays.
         result.error = joinLines(lines);
         return result;

@@ -26,9 +26,12 @@ struct SprayInstallResult {
 // Keeps the sprays it is about to replace (a failure stops everything), then
 // replaces <mod>/pldecal.wad and <mod>/tempdecal.wad in one step, and makes
 // tempdecal.wad read-only so that the game's options screen cannot overwrite it.
+// A spray counts as kept only where a copy of it outlasts the step, and the old
+// files an earlier step left beside the game's (see leftoverBackups()) are kept
+// too before the step clears them.
 // When it fails, the game's files and the kept folder are as they were, unless
-// a replaced file could not be put back: the error then says so, and the copy
-// kept of its spray stays.
+// a replaced file could not be put back, or a leftover was cleared: the error
+// then says so, and the copy kept of that spray stays.
 SprayInstallResult installSpray(const SprayInstall &request);
 
 // Whether a file has no write permission left for anyone: the guard is on.

@@ -1,6 +1,8 @@
 #include "seen_sprays.h"
 
+#include "file_access.h"
 #include "file_replace.h"
+#include "game_paths.h"
 
 #include <QCoreApplication>
 #include <QCryptographicHash>
@@ -25,28 +27,20 @@ QStringList cacheNames()
     return {QStringLiteral("custom.hpk"), QStringLiteral("custom2.hpk")};
 }
 
-// Whether path names anything, a link to nothing included.
-bool taken(const QString &path)
-{
-    const QFileInfo info(path);
-    return info.exists() || info.isSymLink();
-}
-
-// Null when the file cannot be read. Reads at most one byte more than expected,
-// which is enough to tell a file that has grown since it was listed.
+// Null when the file cannot be read or is no longer the size it was listed with.
 QByteArray md5Of(const QString &path, qint64 expectedSize)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
+    const tagswap::WholeFile file = tagswap::readWholeFile(path, expectedSize);
+    if (file.status != tagswap::WholeFile::Status::Read)
         return {};
-    return QCryptographicHash::hash(file.read(expectedSize + 1), QCryptographicHash::Md5);
+    return QCryptographicHash::hash(file.bytes, QCryptographicHash::Md5);
 }
 
 } // namespace
 
 QString modFolder(const QString &gameDirectory, const QString &mod)
 {
-    if (gameDirectory.isEmpty() || mod.isEmpty())
+    if (gameDirectory.isEmpty() || !tagswap::isModFolderName(mod))
         return {};
     return gameDirectory + QDir::separator() + mod;
 }
@@ -84,12 +78,14 @@ QString seenSprayName(const SeenSpray &spray, int number)
                        : QStringLiteral("%1-%2.wad").arg(stem).arg(number);
 }
 
-SprayFolder::SprayFolder(const QString &path) : m_path(path)
+SprayFolder::SprayFolder(const QString &path, const QStringList &notCounted) : m_path(path)
 {
     const QFileInfoList files =
         QDir(path).entryInfoList({QStringLiteral("*.wad")}, QDir::Files | QDir::Hidden);
-    for (const QFileInfo &file : files)
-        m_namesBySize[file.size()] << file.fileName();
+    for (const QFileInfo &file : files) {
+        if (!tagswap::leadsToAnyOf(file.filePath(), notCounted))
+            m_namesBySize[file.size()] << file.fileName();
+    }
 }
 
 QString SprayFolder::holding(const SeenSpray &spray)
@@ -111,7 +107,7 @@ QString SprayFolder::freeName(const SeenSpray &spray) const
 {
     const QDir folder(m_path);
     for (int number = 1; number <= kMaxNameNumber; ++number) {
-        if (QString name = seenSprayName(spray, number); !taken(folder.filePath(name)))
+        if (QString name = seenSprayName(spray, number); !tagswap::isTaken(folder.filePath(name)))
             return name;
     }
     return {};

@@ -9,7 +9,8 @@
 // The sprays a mod's caches hold, and keeping them in the player's spray folder.
 namespace seen {
 
-// <game directory>/<mod>; empty when either is not known.
+// <game directory>/<mod>; empty when either is not known, or when the mod text
+// is no folder name.
 QString modFolder(const QString &gameDirectory, const QString &mod);
 
 // What the caches of one mod hold: custom.hpk and, where the game keeps one,
@@ -33,10 +34,12 @@ struct SaveOutcome {
 };
 
 // A spray folder that sprays are being added to: it knows which bytes are
-// there already and which names are free.
+// there already and which names are free. A file that is, or links to, one of
+// notCounted (the game's own spray files, which the next Change replaces) holds
+// no spray for good.
 class SprayFolder {
 public:
-    explicit SprayFolder(const QString &path);
+    explicit SprayFolder(const QString &path, const QStringList &notCounted = {});
 
     // The spray file (*.wad) with the same MD5 as the spray; empty when there is none.
     QString holding(const SeenSpray &spray);

@@ -1,6 +1,7 @@
 #include "seen_sprays_window.h"
 
 #include "decal_file.h"
+#include "game_paths.h"
 #include "game_view.h"
 #include "platform.h"
 
@@ -139,11 +140,12 @@ SeenSpraysWindow::SeenSpraysWindow(Platform &platform, const QString &gameDirect
     : QDialog(parent)
     , m_platform(platform)
     , m_sprayFolder(sprayFolder)
+    , m_gameSprayFiles(modSprayFiles(seen::modFolder(gameDirectory, mod)))
     , m_caches(seen::readModCaches(seen::modFolder(gameDirectory, mod)))
 {
     setObjectName(QStringLiteral("seenSprays"));
     setWindowTitle(tr("Sprays seen in game"));
-    seen::SprayFolder folder(sprayFolder);
+    seen::SprayFolder folder(sprayFolder, m_gameSprayFiles);
     QStringList holders;
     for (const seen::SeenSpray &spray : std::as_const(m_caches.sprays))
         holders << folder.holding(spray);
@@ -154,6 +156,8 @@ SeenSpraysWindow::SeenSpraysWindow(Platform &platform, const QString &gameDirect
 QString SeenSpraysWindow::summary(const QString &mod) const
 {
     const qsizetype count = m_caches.sprays.size();
+    if (!isModFolderName(mod))
+        return notModFolderName(mod);
     if (count == 0)
         return tr("The game has not cached any sprays for %1 yet.").arg(mod);
     const QString sprays = count == 1 ? tr("One spray") : tr("%L1 sprays").arg(count);
@@ -216,7 +220,7 @@ void SeenSpraysWindow::addSelected()
 {
     QModelIndexList rows = m_list->selectionModel()->selectedIndexes();
     std::sort(rows.begin(), rows.end());
-    seen::SprayFolder folder(m_sprayFolder);
+    seen::SprayFolder folder(m_sprayFolder, m_gameSprayFiles);
     QString lastWritten;
     QString lastThere;
     QStringList problems;

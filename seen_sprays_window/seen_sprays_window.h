@@ -38,6 +38,7 @@ private:
 
     Platform &m_platform;
     QString m_sprayFolder;
+    QStringList m_gameSprayFiles; // no copy of a spray: the next Change replaces them
     seen::ModCaches m_caches;
     SeenSprayList *m_model = nullptr;
     QListView *m_list = nullptr;

@@ -596,19 +596,20 @@ int install(const QStringList &arguments)
 // --- seen ---
 
 struct SeenCaches {
-    QString modName; // empty when PATH named a cache file
+    QString modName;   // empty when PATH named a cache file
+    QString modFolder; // where the caches are, with the game's own spray files
     seen::ModCaches caches;
 };
 
 SeenCaches readSeenPath(const QString &path)
 {
     if (QFileInfo(path).isDir())
-        return {QFileInfo(QDir(path).absolutePath()).fileName(), seen::readModCaches(path)};
+        return {QFileInfo(QDir(path).absolutePath()).fileName(), path, seen::readModCaches(path)};
     const seen::CacheReading reading = seen::readCacheFile(path);
     seen::ModCaches caches{{path}, reading.sprays, reading.otherEntries, {}};
     if (!reading.fault.isEmpty())
         caches.faults << QStringLiteral("%1 %2").arg(path, reading.fault);
-    return {QString(), caches};
+    return {QString(), QFileInfo(path).path(), caches};
 }
 
 QString seenLine(const seen::SeenSpray &spray)
@@ -637,14 +638,14 @@ QJsonObject seenJson(const seen::SeenSpray &spray, const QString &savedAs)
 // Each spray into folder as the window adds them: the file that holds each one
 // now into *held and each file written into *written. False on the first failure,
 // with its message printed.
-bool saveSeen(const QList<seen::SeenSpray> &sprays, const QString &folder, QStringList *held,
-              QStringList *written)
+bool saveSeen(const QList<seen::SeenSpray> &sprays, const QString &folder, const QString &modFolder,
+              QStringList *held, QStringList *written)
 {
     if (!QDir().mkpath(folder)) {
         printTo(stderr, tr("tagswap-spray: the folder %1 cannot be made.").arg(folder));
         return false;
     }
-    seen::SprayFolder into(folder);
+    seen::SprayFolder into(folder, tagswap::modSprayFiles(modFolder));
     for (const seen::SeenSpray &spray : sprays) {
         const seen::SaveOutcome outcome = into.save(spray);
         if (!outcome.error.isEmpty()) {
@@ -708,7 +709,8 @@ int seenCommand(const QStringList &arguments)
     const SeenCaches found = readSeenPath(operands(parser).constFirst());
     QStringList held;
     QStringList written;
-    if (parser.isSet(save) && !saveSeen(found.caches.sprays, parser.value(save), &held, &written))
+    if (parser.isSet(save)
+        && !saveSeen(found.caches.sprays, parser.value(save), found.modFolder, &held, &written))
         return kSprayFailed;
     printSeen(found.caches, found.modName, held, parser.isSet(json));
     if (!parser.isSet(json))

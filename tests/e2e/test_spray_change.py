@@ -40,6 +40,27 @@ class Change(SessionTestCase):
                    "valve/pldecal.wad to hold alpha.wad")
         self.assertEqual(old.read_bytes(), wanted)
 
+    def test_started_in_the_mod_folder_keeps_the_replaced_spray(self):
+        # The working folder is the mod folder: the game's own files are listed
+        # as sprays, and their bytes are no copy of what Change replaces.
+        game, mod = self.sandbox.root, self.sandbox.work
+        (game / "hl.exe").write_text("#!/bin/sh\nexit 0\n")
+        self.sandbox.write_settings(BeenRun="True", HLDir=game)
+        (mod / "mods.txt").write_bytes(mod.name.encode() + b"\r\n")
+        heart = b"heart" * 700
+        for name in ("pldecal.wad", "tempdecal.wad"):
+            (mod / name).write_bytes(heart)
+        star = self.sandbox.add_spray("star.wad", size=2000)
+        app = self.start()
+        app.select_spray("star.wad")
+        app.press(app.main_window(), "Change")
+        app.install_anyway("star.wad")
+        wait_until(lambda: (mod / "tempdecal.wad").read_bytes() == star,
+                   "tempdecal.wad to hold star.wad")
+        self.assertEqual((mod / "pldecal.wad").read_bytes(), star)
+        replaced = self.sandbox.home / ".local/share/Tagswap/replaced"
+        self.assertEqual([f.read_bytes() for f in replaced.iterdir()], [heart])
+
     def test_enter_on_the_list_presses_change(self):
         wanted = self.sandbox.add_spray("only.wad")
         app = self.start()

@@ -8,6 +8,7 @@
 #include "test_files.h"
 
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
 #include <QTest>
@@ -48,6 +49,8 @@ private slots:
     void failedCopyLeavesBothAsTheyWere();
     void linkedGameFiles_data();
     void linkedGameFiles();
+    void keptCopyOutlastsTheStep_data();
+    void keptCopyOutlastsTheStep();
 #ifdef Q_OS_LINUX
     // Left out elsewhere: it needs sysfs (see the case).
     void keepingAShortReadFails();
@@ -291,9 +294,11 @@ void TestSprayInstall::keptFolderUnusableReplacesNothing()
 void TestSprayInstall::failedCopyLeavesBothAsTheyWere()
 {
     // tempdecal.wad cannot be replaced: a folder stands there. pldecal.wad comes
-    // first and could be; it must not be. The copy kept of it goes too.
+    // first and could be; it must not be. The copies kept of it and of an earlier
+    // step's leftover go too.
     QVERIFY(tryWriteFile(sprays() + u"/new.wad"_s, QByteArray(6296, 'n')));
     QVERIFY(tryWriteFile(mod() + u"/pldecal.wad"_s, "old"));
+    QVERIFY(tryWriteFile(mod() + u"/.pldecal.wad.old0"_s, "older"));
     QVERIFY(QDir(mod()).mkdir(u"tempdecal.wad"_s));
     QVERIFY(QDir().mkpath(kept()));
     const QStringList before = snapshot(m_root->path(), testing::FileDetail::Sha1);
@@ -378,6 +383,104 @@ void TestSprayInstall::linkedGameFiles()
     QCOMPARE(result.kept.size(), keepsCopy ? 1 : 0);
     if (keepsCopy)
         QCOMPARE(readFile(result.kept.first()), othersMod);
+}
+
+void TestSprayInstall::keptCopyOutlastsTheStep_data()
+{
+    // Paths below the scratch folder, G standing for the game folder. "name=x" is a
+    // file of 6296 bytes x, "name->path" a symbolic link, "name=>path" a hard link.
+    // Before each row: G/valve/pldecal.wad=h, G/valve/tempdecal.wad=h, sprays/mine.wad=s.
+    QTest::addColumn<QStringList>("more");
+    QTest::addColumn<QString>("sprayFolder");
+    QTest::addColumn<QString>("source");
+    QTest::addColumn<QStringList>("after"); // every file, the new spray being s
+
+    const QString keptH = u"kept/valve-pldecal-20261207-120005.wad=h"_s;
+    const QStringList gameHasS{u"G/valve/pldecal.wad=s"_s, u"G/valve/tempdecal.wad=s"_s};
+    QTest::newRow("a copy in the spray folder")
+        << QStringList{u"sprays/heart.wad=h"_s} << u"sprays"_s << u"sprays/mine.wad"_s
+        << gameHasS + QStringList{u"sprays/heart.wad=h"_s, u"sprays/mine.wad=s"_s};
+    QTest::newRow("the spray folder is the mod folder")
+        << QStringList{u"G/valve/mine.wad=s"_s} << u"G/valve"_s << u"G/valve/mine.wad"_s
+        << gameHasS + QStringList{u"G/valve/mine.wad=s"_s, keptH, u"sprays/mine.wad=s"_s};
+    QTest::newRow("the mod folder, named another way")
+        << QStringList{u"G/valve/mine.wad=s"_s} << u"G/../Half-Life/valve"_s
+        << u"G/valve/mine.wad"_s
+        << gameHasS + QStringList{u"G/valve/mine.wad=s"_s, keptH, u"sprays/mine.wad=s"_s};
+    QTest::newRow("a hard link to tempdecal.wad")
+        << QStringList{u"sprays/heart.wad=>G/valve/tempdecal.wad"_s} << u"sprays"_s
+        << u"sprays/mine.wad"_s
+        << gameHasS + QStringList{u"sprays/heart.wad=h"_s, u"sprays/mine.wad=s"_s};
+#ifndef Q_OS_WIN
+    // Symbolic links are left out on Windows, as in linkedGameFiles_data().
+    QTest::newRow("a link to tempdecal.wad")
+        << QStringList{u"sprays/heart.wad->G/valve/tempdecal.wad"_s} << u"sprays"_s
+        << u"sprays/mine.wad"_s
+        << gameHasS + QStringList{keptH, u"sprays/heart.wad->"_s, u"sprays/mine.wad=s"_s};
+    QTest::newRow("a link to a link to pldecal.wad")
+        << QStringList{u"sprays/a.wad->G/valve/pldecal.wad"_s, u"sprays/b.wad->sprays/a.wad"_s}
+        << u"sprays"_s << u"sprays/mine.wad"_s
+        << gameHasS
+               + QStringList{keptH, u"sprays/a.wad->"_s, u"sprays/b.wad->"_s,
+                             u"sprays/mine.wad=s"_s};
+#endif
+    // A put-back that failed named it to the player as the old file's home.
+    QTest::newRow("a backup kept nowhere")
+        << QStringList{u"G/valve/.pldecal.wad.old0=b"_s} << u"sprays"_s << u"sprays/mine.wad"_s
+        << gameHasS
+               + QStringList{keptH, u"kept/valve-pldecal-20261207-120005-2.wad=b"_s,
+                             u"sprays/mine.wad=s"_s};
+    QTest::newRow("a backup with a copy in the spray folder")
+        << QStringList{u"G/valve/.pldecal.wad.old0=b"_s, u"sprays/b.wad=b"_s} << u"sprays"_s
+        << u"sprays/mine.wad"_s
+        << gameHasS + QStringList{keptH, u"sprays/b.wad=b"_s, u"sprays/mine.wad=s"_s};
+}
+
+void TestSprayInstall::keptCopyOutlastsTheStep()
+{
+    QFETCH(QStringList, more);
+    QFETCH(QString, sprayFolder);
+    QFETCH(QString, source);
+    QFETCH(QStringList, after);
+    const auto at = [this](QString path) {
+        return m_root->filePath(path.replace(u"G/"_s, u"Jürgen/Half-Life/"_s));
+    };
+    const QStringList setup = QStringList{u"G/valve/pldecal.wad=h"_s, u"G/valve/tempdecal.wad=h"_s,
+                                          u"sprays/mine.wad=s"_s}
+                              + more;
+    for (const QString &entry : setup) {
+        const qsizetype cut = entry.indexOf(u'=') >= 0 ? entry.indexOf(u'=') : entry.indexOf(u"->");
+        const QString name = at(entry.left(cut)), rest = entry.mid(cut + 1);
+        std::error_code code;
+        if (rest.startsWith(u'>') && entry.at(cut) == u'=')
+            std::filesystem::create_hard_link(at(rest.mid(1)).toStdU16String(),
+                                              name.toStdU16String(), code);
+        else if (rest.startsWith(u'>'))
+            QVERIFY(QFile::link(at(rest.mid(1)), name));
+        else
+            QVERIFY(tryWriteFile(name, QByteArray(6296, rest.at(0).toLatin1())));
+        QVERIFY2(!code, code.message().c_str());
+    }
+    SprayInstall install = request({});
+    install.source = at(source);
+    install.sprayFolder = at(sprayFolder);
+
+    const SprayInstallResult result = installSpray(install);
+    QVERIFY2(result.installed, qPrintable(result.error));
+    QStringList files;
+    const QDir root(m_root->path());
+    QDirIterator all(root.path(), QDir::Files | QDir::Hidden | QDir::System,
+                     QDirIterator::Subdirectories);
+    while (all.hasNext()) {
+        const QString path = all.next();
+        const QString name = root.relativeFilePath(path).replace(u"Jürgen/Half-Life/"_s, u"G/"_s);
+        files << (all.fileInfo().isSymLink() ? name + u"->"_s
+                                             : name + u'=' + QChar(readFile(path).at(0)));
+    }
+    files.sort();
+    after.sort();
+    QCOMPARE(files, after);
+    QCOMPARE(result.kept.size(), after.filter(u"kept/"_s).size());
 }
 
 #ifdef Q_OS_LINUX

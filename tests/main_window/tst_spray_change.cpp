@@ -468,6 +468,8 @@ void SprayChangeTest::sprayNamedPldecalCopiedOntoItself()
     QCOMPARE(readFile(modFolder + u"/pldecal.wad"_s), m_grandmother);
     QCOMPARE(snapshot(modFolder),
              QStringList({u"pldecal.wad 150008"_s, u"tempdecal.wad 150008"_s}));
+    // The spray it had is the one it has: nothing is kept of it.
+    QVERIFY(!QFileInfo::exists(keptFolder()));
 }
 
 void SprayChangeTest::exit_data()

@@ -14,6 +14,7 @@
 #include <QSignalSpy>
 #include <QTest>
 
+#include <filesystem>
 #include <memory>
 
 using namespace Qt::StringLiterals;
@@ -102,28 +103,38 @@ private slots:
         QTest::addColumn<QStringList>("rows");
         QTest::addColumn<QString>("text");    // the window's text, from its start
         QTest::addColumn<QString>("message"); // empty: no message box
+        QTest::addColumn<QString>("mineIs");  // how "my own.wad" holds mine: empty for a copy
+        QTest::addColumn<QString>("mod");
 
         const QByteArray sound =
             Hpk{{{kSprayA}, {kSprayB}, {kSprayA}, {"a model", 2}, {kSprayC}}}.build();
         const QString none = u"The game has not cached any sprays for valve yet."_s;
-        QTest::newRow("three sprays, one twice")
-            << sound << QByteArray() << QStringList{kRowA, kRowB, kRowC}
-            << u"3 sprays that players showed you in valve."_s << QString();
-        QTest::newRow("one in my sprays")
-            << sound << kSprayB << QStringList{kRowA, kRowB + kMine, kRowC} << u"3 sprays"_s
-            << QString();
-        QTest::newRow("one spray") << Hpk{{{kSprayC}}}.build() << QByteArray() << QStringList{kRowC}
-                                   << u"One spray that"_s << QString();
-        QTest::newRow("no cache") << QByteArray() << QByteArray() << QStringList{} << none
-                                  << QString();
-        QTest::newRow("a cache without sprays")
-            << Hpk{{{"a sound", 0}}}.build() << QByteArray() << QStringList{} << none << QString();
-        QTest::newRow("damaged") << Hpk{{{kSprayA}, {kSprayB, 3, 1 << 20}}}.build() << QByteArray()
-                                 << QStringList{kRowA} << u"One spray"_s
-                                 << u"custom.hpk has entry 2 outside the file."_s;
-        QTest::newRow("not a cache")
-            << QByteArray("HPAK") << QByteArray() << QStringList{} << none
-            << u"custom.hpk is not a cache of the game (no HPAK header)."_s;
+        const auto row = [](const char *name, const QByteArray &cache, const QByteArray &mine,
+                            const QStringList &rows, const QString &text,
+                            const QString &message = {}, const QString &mineIs = {},
+                            const QString &mod = u"valve"_s) {
+            QTest::newRow(name) << cache << mine << rows << text << message << mineIs << mod;
+        };
+        row("three sprays, one twice", sound, {}, {kRowA, kRowB, kRowC},
+            u"3 sprays that players showed you in valve."_s);
+        row("one in my sprays", sound, kSprayB, {kRowA, kRowB + kMine, kRowC}, u"3 sprays"_s);
+        row("one spray", Hpk{{{kSprayC}}}.build(), {}, {kRowC}, u"One spray that"_s);
+        row("no cache", {}, {}, {}, none);
+        row("a cache without sprays", Hpk{{{"a sound", 0}}}.build(), {}, {}, none);
+        row("damaged", Hpk{{{kSprayA}, {kSprayB, 3, 1 << 20}}}.build(), {}, {kRowA}, u"One spray"_s,
+            u"custom.hpk has entry 2 outside the file."_s);
+        row("not a cache", "HPAK", {}, {}, none,
+            u"custom.hpk is not a cache of the game (no HPAK header)."_s);
+        // The next Change replaces the game's spray: a name for it keeps nothing.
+        row("mine is a second name of tempdecal.wad", sound, kSprayB, {kRowA, kRowB + kMine, kRowC},
+            u"3 sprays"_s, {}, u"=>"_s);
+#ifndef Q_OS_WIN
+        row("mine links to tempdecal.wad", sound, kSprayB, {kRowA, kRowB, kRowC}, u"3 sprays"_s, {},
+            u"->"_s);
+#endif
+        // Nothing outside the game folder is read.
+        row("a mod text that is a path", sound, {}, {},
+            u"../game/valve is not a mod folder name."_s, {}, {}, u"../game/valve"_s);
     }
 
     void lists()
@@ -133,13 +144,22 @@ private slots:
         QFETCH(QStringList, rows);
         QFETCH(QString, text);
         QFETCH(QString, message);
+        QFETCH(QString, mineIs);
+        QFETCH(QString, mod);
         if (!cache.isNull())
             QVERIFY(tryWriteFile(game() + u"/valve/custom.hpk"_s, cache));
+        const QString tempdecal = game() + u"/valve/tempdecal.wad"_s;
         if (!mine.isNull())
-            QVERIFY(tryWriteFile(inSprays(u"my own.wad"_s), mine));
+            QVERIFY(tryWriteFile(mineIs.isEmpty() ? inSprays(u"my own.wad"_s) : tempdecal, mine));
+        std::error_code code;
+        if (mineIs == u"=>")
+            std::filesystem::create_hard_link(tempdecal.toStdU16String(),
+                                              inSprays(u"my own.wad"_s).toStdU16String(), code);
+        QVERIFY(mineIs != u"->" || QFile::link(tempdecal, inSprays(u"my own.wad"_s)));
+        QVERIFY2(!code, code.message().c_str());
         const QStringList before = tagswap::testing::snapshot(m_folder->path());
 
-        const auto window = open();
+        const auto window = open(mod);
 
         QCOMPARE(window->windowTitle(), u"Sprays seen in game"_s);
         QCOMPARE(rowsOf(*window), rows);
