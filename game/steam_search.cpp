@@ -1,10 +1,10 @@
 #include "steam_search.h"
 
+#include "file_access.h"
 #include "game_paths.h"
 #include "key_values.h"
 
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QSet>
 #include <QSettings>
@@ -19,12 +19,8 @@ namespace {
 // Null when the file is not a regular file, cannot be read or is too large.
 QByteArray readSteamFile(const QString &path)
 {
-    QFile file(path);
-    // A pipe or a device in place of the file would never end.
-    if (!QFileInfo(path).isFile() || !file.open(QIODevice::ReadOnly))
-        return {};
-    const QByteArray text = file.read(kMaxSteamFileBytes + 1);
-    return text.size() > kMaxSteamFileBytes ? QByteArray() : text;
+    const WholeFile file = readWholeFile(path, kMaxSteamFileBytes);
+    return file.status == WholeFile::Status::Read ? file.bytes : QByteArray();
 }
 
 // The top-level block, whatever its name's case ("libraryfolders", "LibraryFolders").

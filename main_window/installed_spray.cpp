@@ -1,9 +1,9 @@
 #include "installed_spray.h"
 
+#include "file_access.h"
 #include "replaced_sprays.h"
 
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 
 namespace tagswap {
@@ -15,10 +15,7 @@ constexpr qint64 kCompareLimit = 16 << 20;
 
 QByteArray contents(const QString &path)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    return file.read(kCompareLimit + 1);
+    return readWholeFile(path, kCompareLimit).bytes;
 }
 
 } // namespace

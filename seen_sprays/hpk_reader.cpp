@@ -1,10 +1,10 @@
 #include "hpk_reader.h"
 
 #include "decal_file.h"
+#include "file_access.h"
 
 #include <QCoreApplication>
 #include <QCryptographicHash>
-#include <QFile>
 #include <QFileInfo>
 #include <QSet>
 #include <QtEndian>
@@ -160,15 +160,15 @@ CacheReading readCacheFile(const QString &path)
     // Read-only: on Windows QFile then shares the file for reading and writing, so a
     // running game may still write it, and the file is closed before the game could
     // want to replace it (it writes custom.hp2 and renames that over this one).
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return failed(tr("cannot be read: %1").arg(file.errorString()));
-    // One byte more than the limit shows a file that grew meanwhile.
-    const QByteArray bytes = file.read(kMaxCacheSize + 1);
-    if (file.error() != QFileDevice::NoError)
-        return failed(tr("cannot be read: %1").arg(file.errorString()));
-    file.close();
-    return readCache(bytes);
+    const tagswap::WholeFile file = tagswap::readWholeFile(path, kMaxCacheSize);
+    using Status = tagswap::WholeFile::Status;
+    if (file.status == Status::CannotOpen || file.status == Status::ReadFailed)
+        return failed(tr("cannot be read: %1").arg(file.error));
+    if (file.status == Status::NotAFile)
+        return failed(tr("is not a file."));
+    if (file.status == Status::TooLarge)
+        return failed(tr("is larger than any cache the game keeps."));
+    return readCache(file.bytes);
 }
 
 } // namespace seen

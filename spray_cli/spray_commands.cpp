@@ -1,6 +1,7 @@
 #include "spray_commands.h"
 
 #include "decoder_warnings.h"
+#include "file_access.h"
 #include "game_paths.h"
 #include "game_view.h"
 #include "replaced_sprays.h"
@@ -556,6 +557,9 @@ int install(const QStringList &arguments)
     const QString file = operands(parser).constFirst();
     if (!QFileInfo::exists(file))
         return failure(tr("%1 does not exist.").arg(file));
+    // A pipe or a device would hold the first read forever.
+    if (!tagswap::isExistingFile(file))
+        return failure(tr("%1 is not a file.").arg(file));
     QString path = file;
     QStringList wrote;
     if (isSprayFile(file)) {
@@ -570,13 +574,19 @@ int install(const QStringList &arguments)
             !problem.isEmpty())
             return failure(problem);
     }
+    // The spray made stays: the player is told of it, whatever fails after.
+    const auto failureAfterMaking = [&wrote](const QString &why) {
+        printInstalled(wrote, {});
+        return failure(why);
+    };
     const auto bytes = readSprayFile(path, &error);
     if (!bytes)
-        return failure(QStringLiteral("%1 %2.").arg(path, error));
+        return failureAfterMaking(QStringLiteral("%1 %2.").arg(path, error));
     if (const QString refusal = decal::gameRefusal(*bytes, QFileInfo(path).size());
         !refusal.isEmpty() && !parser.isSet(force))
-        return failure(tr("%1 is not a spray the game can show: %2 --force installs it anyway.")
-                           .arg(path, refusal));
+        return failureAfterMaking(
+            tr("%1 is not a spray the game can show: %2 --force installs it anyway.")
+                .arg(path, refusal));
     const tagswap::SprayInstallResult result = tagswap::installSpray({
         path,
         parser.value(game),
@@ -586,7 +596,7 @@ int install(const QStringList &arguments)
         QDateTime::currentDateTime(),
     });
     if (!result.installed)
-        return failure(result.error);
+        return failureAfterMaking(result.error);
     for (const auto which : {tagswap::SprayFile::PlDecal, tagswap::SprayFile::TempDecal})
         wrote << tagswap::sprayDestination(parser.value(game), parser.value(mod), which);
     printInstalled(wrote, result);

@@ -364,33 +364,38 @@ void SprayChangeTest::failedCopy_data()
 {
     QTest::addColumn<bool>("storeDir");
     QTest::addColumn<QString>("hlDir");
-    QTest::addColumn<QString>("mods"); // the lines of mods.txt; none when empty
-    QTest::addColumn<bool>("deleteSpray");
-    QTest::addColumn<QString>("held"); // a game file another program holds open (Windows)
+    QTest::addColumn<QString>("mods");         // the lines of mods.txt; none when empty
+    QTest::addColumn<QString>("afterListing"); // the spray is then "gone" or "a pipe"
+    QTest::addColumn<QString>("held");         // a game file another program holds open (Windows)
     QTest::addColumn<QString>("destination");
 
     QTest::newRow("mod folder missing")
-        << true << u"@"_s << u"nomod"_s << false << QString() << u"@/nomod/pldecal.wad"_s;
+        << true << u"@"_s << u"nomod"_s << QString() << QString() << u"@/nomod/pldecal.wad"_s;
     QTest::newRow("trailing slash kept in the path")
-        << true << u"@/"_s << u"nomod"_s << false << QString() << u"@//nomod/pldecal.wad"_s;
+        << true << u"@/"_s << u"nomod"_s << QString() << QString() << u"@//nomod/pldecal.wad"_s;
     QTest::newRow("no game folder stored")
-        << false << QString() << u"tagswap-no-such-mod"_s << false << QString()
+        << false << QString() << u"tagswap-no-such-mod"_s << QString() << QString()
         << u"/tagswap-no-such-mod/pldecal.wad"_s;
-    QTest::newRow("game folder is a file") << true << u"@/hl.exe"_s << QString() << false
+    QTest::newRow("game folder is a file") << true << u"@/hl.exe"_s << QString() << QString()
                                            << QString() << u"@/hl.exe/valve/pldecal.wad"_s;
     QTest::newRow("pldecal.wad is a folder")
-        << true << u"@"_s << u"dirmod"_s << false << QString() << u"@/dirmod/pldecal.wad"_s;
+        << true << u"@"_s << u"dirmod"_s << QString() << QString() << u"@/dirmod/pldecal.wad"_s;
     QTest::newRow("spray deleted after listing")
-        << true << u"@"_s << QString() << true << QString() << u"@/valve/pldecal.wad"_s;
+        << true << u"@"_s << QString() << u"gone"_s << QString() << u"@/valve/pldecal.wad"_s;
+#ifdef Q_OS_UNIX
+    // Refused at once: a read would wait for a writer forever.
+    QTest::newRow("spray made a pipe after listing")
+        << true << u"@"_s << QString() << u"a pipe"_s << QString() << u"@/valve/pldecal.wad"_s;
+#endif
     // Refused, and the folder above is where the files would have landed.
     QTest::newRow("mod text leading out of the game folder")
-        << true << u"@/valve"_s << u".."_s << false << QString() << u"@/valve/../pldecal.wad"_s;
+        << true << u"@/valve"_s << u".."_s << QString() << QString() << u"@/valve/../pldecal.wad"_s;
 #ifdef Q_OS_WIN
     // What an unwritable folder is on Linux: the running game holds its spray open.
     QTest::newRow("tempdecal.wad held open")
-        << true << u"@"_s << QString() << false << u"valve/tempdecal.wad"_s
+        << true << u"@"_s << QString() << QString() << u"valve/tempdecal.wad"_s
         << u"@/valve/tempdecal.wad"_s;
-    QTest::newRow("pldecal.wad held open") << true << u"@"_s << QString() << false
+    QTest::newRow("pldecal.wad held open") << true << u"@"_s << QString() << QString()
                                            << u"valve/pldecal.wad"_s << u"@/valve/pldecal.wad"_s;
 #endif
 }
@@ -400,7 +405,7 @@ void SprayChangeTest::failedCopy()
     QFETCH(bool, storeDir);
     QFETCH(QString, hlDir);
     QFETCH(QString, mods);
-    QFETCH(bool, deleteSpray);
+    QFETCH(QString, afterListing);
     QFETCH(QString, held);
     QFETCH(QString, destination);
     destination = inGame(destination);
@@ -418,8 +423,15 @@ void SprayChangeTest::failedCopy()
         QVERIFY(SettingsStore::save(settings::HLDir, inGame(hlDir)));
     const auto window = openWindow();
     QVERIFY(selectSpray(*window, u"grandmother.wad"_s));
-    if (deleteSpray)
+    if (!afterListing.isEmpty())
         QVERIFY(QFile::remove(u"grandmother.wad"_s));
+#ifdef Q_OS_UNIX
+    std::unique_ptr<tagswap::testing::EndedPipe> pipe;
+    if (afterListing == u"a pipe") {
+        pipe = std::make_unique<tagswap::testing::EndedPipe>(u"grandmother.wad"_s);
+        QVERIFY(pipe->isValid());
+    }
+#endif
 #ifdef Q_OS_WIN
     std::unique_ptr<tagswap::testing::HeldOpen> holder;
     if (!held.isEmpty()) {
@@ -438,6 +450,8 @@ void SprayChangeTest::failedCopy()
     QCOMPARE(error.style, MsgBoxStyle::Critical);
     QVERIFY2(error.text.contains(u"grandmother.wad"_s), qPrintable(error.text));
     QVERIFY2(error.text.contains(destination), qPrintable(error.text));
+    // Never opened: the copy would fail too, but only once a writer came.
+    QVERIFY(afterListing != u"a pipe" || error.text.endsWith(u"grandmother.wad is not a file."_s));
     // Nothing half-written is left, the game keeps the spray it had, and no copy
     // is kept of a spray that was not replaced.
     QCOMPARE(snapshot(m_game->path(), FileDetail::Sha1), gameBefore);

@@ -12,6 +12,10 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#ifdef Q_OS_UNIX
+#include <sys/stat.h>
+#endif
+
 namespace {
 
 struct Run {
@@ -113,6 +117,11 @@ private slots:
         QVERIFY(QDir(m_dir->path()).mkpath(QStringLiteral("linuxgame/valve")));
         QVERIFY(writeFile(path(QStringLiteral("linuxgame/hl_linux")), "ELF"));
         QVERIFY(QDir(m_dir->path()).mkpath(QStringLiteral("folder.wad")));
+#ifdef Q_OS_UNIX
+        // No one writes to it: a read would wait forever.
+        QVERIFY(::mkfifo(QFile::encodeName(path(QStringLiteral("pipe.wad"))).constData(), 0644)
+                == 0);
+#endif
     }
     void cleanup()
     {
@@ -257,6 +266,10 @@ private slots:
         row("install into a missing mod", install("good.wad", "cstrike"), 1, {},
             QStringLiteral("game%1cstrike does not exist.").arg(QDir::separator()));
         row("install a missing file", install("absent.wad", "valve"), 1);
+#ifdef Q_OS_UNIX
+        row("install a pipe", install("pipe.wad", "valve"), 1, {},
+            QStringLiteral("pipe.wad is not a file."));
+#endif
         row("install a picture", install("photo.jpg", "valve"), 0, QStringLiteral("photo.wad"));
         row("install a TIFF", install("photo.tiff", "valve"), 0, QStringLiteral("photo.wad"));
         row("install a picture named .wad",
@@ -378,6 +391,14 @@ private slots:
         const Run again = run(install);
         QCOMPARE(again.status, 0);
         QCOMPARE(outLines(again), gameFiles);
+
+        // Made, then not installed: the spray made is still said.
+        QVERIFY(QDir(m_dir->path()).mkpath(QStringLiteral("game/broken/pldecal.wad")));
+        const Run failed =
+            run({QStringLiteral("install"), QStringLiteral("icon.png"), QStringLiteral("--game"),
+                 QStringLiteral("game"), QStringLiteral("--mod"), QStringLiteral("broken")});
+        QCOMPARE(failed.status, 1);
+        QCOMPARE(outLines(failed), QStringList{QStringLiteral("wrote icon.wad")});
     }
 
     // A path for a mod is refused before the spray is even read (this one the game would

@@ -6,7 +6,13 @@
 #ifdef Q_OS_WIN
 #include <windows.h>
 #else
+#include <QByteArray>
+#include <atomic>
+#include <chrono>
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
 #endif
 
 namespace tagswap::testing {
@@ -48,6 +54,47 @@ public:
 
 private:
     HANDLE m_handle;
+};
+#endif
+
+#ifdef Q_OS_UNIX
+// A pipe that no one writes to, in place of a file. Whoever wrongly opens it to
+// read would wait for a writer forever; one comes for each such reader and
+// leaves at once, so the read ends empty and the case fails on its result
+// instead of hanging.
+class EndedPipe {
+public:
+    explicit EndedPipe(const QString &path) : m_path(QFile::encodeName(path))
+    {
+        m_made = ::mkfifo(m_path.constData(), 0644) == 0;
+        if (m_made)
+            m_writer = std::thread([this] { endReaders(); });
+    }
+    EndedPipe(const EndedPipe &) = delete;
+    EndedPipe &operator=(const EndedPipe &) = delete;
+    ~EndedPipe()
+    {
+        m_done = true;
+        if (m_writer.joinable())
+            m_writer.join();
+    }
+    bool isValid() const { return m_made; }
+
+private:
+    void endReaders()
+    {
+        while (!m_done) {
+            // Opens only while a reader waits in its open().
+            if (const int fd = ::open(m_path.constData(), O_WRONLY | O_NONBLOCK); fd >= 0)
+                ::close(fd);
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+    }
+
+    QByteArray m_path;
+    bool m_made = false;
+    std::atomic<bool> m_done{false};
+    std::thread m_writer;
 };
 #endif
 
