@@ -1,5 +1,6 @@
 #include "file_access.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -8,6 +9,12 @@
 namespace tagswap {
 
 namespace {
+
+// The "user" flags tell what the running user may do, not what the file's bits
+// say: for root they are always set. They are dropped when setting, ignored when asking.
+constexpr QFileDevice::Permissions kWriteBits =
+    QFileDevice::WriteOwner | QFileDevice::WriteGroup | QFileDevice::WriteOther;
+constexpr QFileDevice::Permissions kWritePermissions = kWriteBits | QFileDevice::WriteUser;
 
 // Far more links than any system follows in one path; a loop ends here.
 constexpr int kMostLinksFollowed = 40;
@@ -39,6 +46,31 @@ bool isTaken(const QString &path)
 {
     const QFileInfo info(path);
     return info.isSymbolicLink() || info.exists();
+}
+
+bool isWriteGuarded(const QString &path)
+{
+    // Read from the permission bits: asking the system whether we may write
+    // says yes to root whatever the bits are.
+    return QFile::exists(path) && !(QFile::permissions(path) & kWriteBits);
+}
+
+bool setWriteGuard(const QString &path, bool guarded, QString *error)
+{
+    QFile file(path);
+    const QFileDevice::Permissions now = file.permissions();
+    const QFileDevice::Permissions wanted =
+        guarded ? now & ~kWritePermissions : now | QFileDevice::WriteOwner | QFileDevice::WriteUser;
+    if (!file.setPermissions(wanted)) {
+        *error = file.errorString();
+        return false;
+    }
+    if (isWriteGuarded(path) != guarded) {
+        *error =
+            QCoreApplication::translate("FileAccess", "The file system does not keep the change.");
+        return false;
+    }
+    return true;
 }
 
 bool leadsToAnyOf(const QString &path, const QStringList &files)

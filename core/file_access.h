@@ -15,6 +15,13 @@ bool isExistingFile(const QString &path);
 // is taken.
 bool isTaken(const QString &path);
 
+// Whether a file has no write permission left for anyone: read-only, which is
+// also the guard that keeps the game from overwriting its spray.
+bool isWriteGuarded(const QString &path);
+// Takes every write permission away, or gives the owner's back. Checked
+// afterwards, since some file systems accept the change and ignore it.
+bool setWriteGuard(const QString &path, bool guarded, QString *error);
+
 // Whether path names one of files, or is a symbolic link that leads to one of
 // them through any number of links. Folders are compared after their own links
 // are resolved. A hard link is a name of its own: it keeps the file's bytes when

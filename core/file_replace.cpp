@@ -46,7 +46,9 @@ struct Pending {
     // (see needsStaging()); then renamed over the destination. Empty otherwise.
     QString staged;
     std::unique_ptr<QSaveFile> file;
-    QString backup; // a second name for the old file (or link) while the step runs
+    QString backup;          // a second name for the old file (or link) while the step runs
+    bool movedAside = false; // the backup is the old link itself, moved off the destination
+    bool readOnly = false;   // the player's read-only file: the new one is made read-only too
     bool placed = false;
 };
 
@@ -128,22 +130,47 @@ QString besideName(const QString &path, const QString &suffix)
 constexpr bool kKeepOldNameAsLink = false;
 // Windows renames nothing over a read-only file.
 constexpr bool kRenameIgnoresMode = false;
+// MinGW's library cannot copy a symbolic link, and making one needs a
+// privilege; a link is moved aside instead, and moved back if need be.
+constexpr bool kCopiesLinks = false;
 #else
 constexpr bool kKeepOldNameAsLink = true;
 constexpr bool kRenameIgnoresMode = true;
+constexpr bool kCopiesLinks = true;
 #endif
 
 // QSaveFile writes through a link into the file it names, and refuses a file
 // without write permission although the rename it ends with would not. Such a
 // destination is written beside and renamed over, which replaces the link
 // itself and leaves the other names of a linked file their bytes and mode.
-bool needsStaging(const QString &destination)
+bool needsStaging(const Pending &p)
 {
-    const QFileInfo info(destination);
-    constexpr QFileDevice::Permissions anyWrite =
-        QFileDevice::WriteOwner | QFileDevice::WriteGroup | QFileDevice::WriteOther;
-    return info.isSymbolicLink()
-           || (kRenameIgnoresMode && info.isFile() && !(info.permissions() & anyWrite));
+    return p.readOnly || QFileInfo(p.destination).isSymbolicLink();
+}
+
+// Windows renames nothing over a read-only file, so there the attribute comes
+// off just before the renames and goes back on afterwards (restoreReadOnly()).
+// The attribute is the file's, so a file with other names (hard links) loses it
+// under those too. Elsewhere the rename ignores the old file's mode and it is
+// never touched: a mode change would reach the file's other names.
+bool liftReadOnly(std::vector<Pending> &all, QString *failed, QString *error)
+{
+    for (Pending &p : all) {
+        if (QString reason;
+            !kRenameIgnoresMode && p.readOnly && !setWriteGuard(p.destination, false, &reason))
+            return fail(failed, error, p.destination, reason);
+    }
+    return true;
+}
+
+// Whatever each read-only destination holds now, new file or old, is read-only
+// again. A failure leaves the file writable, which loses nothing.
+void restoreReadOnly(const std::vector<Pending> &all)
+{
+    for (const Pending &p : all) {
+        if (QString ignored; p.readOnly)
+            setWriteGuard(p.destination, true, &ignored);
+    }
 }
 
 // Backups outlive their step only when it was cut short: by a crash, or by a
@@ -160,8 +187,14 @@ void clearLeftoverBackups(const QString &stem)
 }
 
 // Made where nothing is, so that putting it back restores exactly what was there.
-bool makeSecondName(const QString &path, const QString &name, std::error_code &code)
+bool makeSecondName(Pending &p, const QString &name, std::error_code &code)
 {
+    const QString &path = p.destination;
+    if (QFileInfo(path).isSymbolicLink() && !kCopiesLinks) {
+        std::filesystem::rename(fsPath(path), fsPath(name), code);
+        p.movedAside = !code;
+        return !code;
+    }
     if (QFileInfo(path).isSymbolicLink()) {
         std::filesystem::copy_symlink(fsPath(path), fsPath(name), code);
         return !code;
@@ -188,7 +221,7 @@ bool keepOldName(Pending &p, std::error_code &code)
         // What could not be cleared (a folder with files in it) is passed over.
         if (isTaken(name))
             continue;
-        if (!makeSecondName(p.destination, name, code))
+        if (!makeSecondName(p, name, code))
             return false;
         p.backup = name;
         return true;
@@ -222,7 +255,7 @@ QString putBack(std::vector<Pending> &all, QStringList *leftReplaced)
 {
     QStringList notPutBack;
     for (Pending &p : all) {
-        if (!p.placed)
+        if (!p.placed && !p.movedAside)
             continue;
         if (const QString said = putBackOne(p); !said.isEmpty()) {
             notPutBack << said;
@@ -331,20 +364,23 @@ bool replaceAllWithCopy(const QString &source, const QStringList &destinations, 
 
     std::vector<Pending> all(destinations.size());
     for (qsizetype i = 0; i < destinations.size(); ++i) {
-        all[i].destination = destinations[i];
-        if (needsStaging(destinations[i]))
-            all[i].staged = besideName(destinations[i], QStringLiteral(".new"));
+        Pending &p = all[i];
+        p.destination = destinations[i];
+        p.readOnly = !QFileInfo(p.destination).isSymbolicLink() && isWriteGuarded(p.destination);
+        if (needsStaging(p))
+            p.staged = besideName(p.destination, QStringLiteral(".new"));
     }
     bool done = copyInto(in, all, failed, error);
     // The source may be one of the destinations, and Windows renames nothing over an open file.
     in.close();
-    done = done && placeAll(all, failed, error);
+    done = done && liftReadOnly(all, failed, error) && placeAll(all, failed, error);
     if (const QString notPutBack = done ? QString() : putBack(all, leftReplaced);
         !notPutBack.isEmpty() && error) {
         if (!error->endsWith(u'.'))
             *error += u'.';
         *error += u' ' + notPutBack;
     }
+    restoreReadOnly(all);
     removeLeftovers(all);
     return done;
 }

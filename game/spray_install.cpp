@@ -17,12 +17,6 @@ namespace tagswap {
 
 namespace {
 
-// The "user" flags tell what the running user may do, not what the file's bits
-// say: for root they are always set. They are dropped when setting, ignored when asking.
-constexpr QFileDevice::Permissions kWriteBits =
-    QFileDevice::WriteOwner | QFileDevice::WriteGroup | QFileDevice::WriteOther;
-constexpr QFileDevice::Permissions kWritePermissions = kWriteBits | QFileDevice::WriteUser;
-
 QString tr(const char *text)
 {
     return QCoreApplication::translate("SprayInstall", text);
@@ -108,47 +102,7 @@ bool keepWhatIsReplaced(const SprayInstall &request, SprayInstallResult &result,
     return true;
 }
 
-// Windows renames nothing over a read-only file, so there the guard comes off
-// for the step (and goes back on should it fail). The attribute is the file's,
-// so a tempdecal.wad with other names (hard links) loses it under those too.
-// Elsewhere the rename ignores the old file's mode and it is never touched: a
-// mode change would reach the file's other names, or through a link the file it
-// points to.
-bool liftsGuardFirst(const QString &tempdecal)
-{
-#ifdef Q_OS_WIN
-    return !QFileInfo(tempdecal).isSymbolicLink() && isWriteGuarded(tempdecal);
-#else
-    Q_UNUSED(tempdecal);
-    return false;
-#endif
-}
-
 } // namespace
-
-bool isWriteGuarded(const QString &path)
-{
-    // Read from the permission bits: asking the system whether we may write
-    // says yes to root whatever the bits are.
-    return QFile::exists(path) && !(QFile::permissions(path) & kWriteBits);
-}
-
-bool setWriteGuard(const QString &path, bool guarded, QString *error)
-{
-    QFile file(path);
-    const QFileDevice::Permissions now = file.permissions();
-    const QFileDevice::Permissions wanted =
-        guarded ? now & ~kWritePermissions : now | QFileDevice::WriteOwner | QFileDevice::WriteUser;
-    if (!file.setPermissions(wanted)) {
-        *error = file.errorString();
-        return false;
-    }
-    if (isWriteGuarded(path) != guarded) {
-        *error = tr("The file system does not keep the change.");
-        return false;
-    }
-    return true;
-}
 
 SprayInstallResult installSpray(const SprayInstall &request)
 {
@@ -168,19 +122,11 @@ SprayInstallResult installSpray(const SprayInstall &request)
         sprayDestination(request.gameDirectory, request.mod, SprayFile::PlDecal);
     const QString tempdecal =
         sprayDestination(request.gameDirectory, request.mod, SprayFile::TempDecal);
-    const bool wasGuarded = liftsGuardFirst(tempdecal);
     QString reason;
-    if (wasGuarded && !setWriteGuard(tempdecal, false, &reason)) {
-        return failed(result, kept,
-                      {tr("Could not copy %1 to %2.").arg(shown(request.source), shown(tempdecal)),
-                       tr("Reason: %1").arg(reason)});
-    }
     QString notReplaced;
     QStringList notPutBack;
     if (!replaceAllWithCopy(request.source, {pldecal, tempdecal}, &notReplaced, &reason,
                             &notPutBack)) {
-        if (QString ignored; wasGuarded)
-            setWriteGuard(tempdecal, true, &ignored);
         const std::initializer_list<QString> lines = {
             tr("Could not copy %1 to %2.").arg(shown(request.source), shown(notReplaced)),
             tr("Reason: %1").arg(reason)};

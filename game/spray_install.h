@@ -1,5 +1,7 @@
 #pragma once
 
+#include "file_access.h" // the guard
+
 #include <QDateTime>
 #include <QString>
 #include <QStringList>
@@ -33,11 +35,5 @@ struct SprayInstallResult {
 // a replaced file could not be put back, or a leftover was cleared: the error
 // then says so, and the copy kept of that spray stays.
 SprayInstallResult installSpray(const SprayInstall &request);
-
-// Whether a file has no write permission left for anyone: the guard is on.
-bool isWriteGuarded(const QString &path);
-// Takes every write permission away, or gives the owner's back. Checked
-// afterwards, since some file systems accept the change and ignore it.
-bool setWriteGuard(const QString &path, bool guarded, QString *error);
 
 } // namespace tagswap

@@ -11,6 +11,7 @@
 #include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
+#include <QScopeGuard>
 #include <QTest>
 
 #include <filesystem>
@@ -49,6 +50,8 @@ private slots:
     void failedCopyLeavesBothAsTheyWere();
     void linkedGameFiles_data();
     void linkedGameFiles();
+    void readOnlyGameFiles_data();
+    void readOnlyGameFiles();
     void keptCopyOutlastsTheStep_data();
     void keptCopyOutlastsTheStep();
 #ifdef Q_OS_LINUX
@@ -383,6 +386,58 @@ void TestSprayInstall::linkedGameFiles()
     QCOMPARE(result.kept.size(), keepsCopy ? 1 : 0);
     if (keepsCopy)
         QCOMPARE(readFile(result.kept.first()), othersMod);
+}
+
+void TestSprayInstall::readOnlyGameFiles_data()
+{
+    QTest::addColumn<QStringList>("readOnly"); // files of valve/ the player made read-only
+    QTest::addColumn<bool>("secondName");      // pldecal.wad has another name in the spray folder
+
+    QTest::newRow("pldecal.wad") << QStringList{u"pldecal.wad"_s} << false;
+    QTest::newRow("tempdecal.wad") << QStringList{u"tempdecal.wad"_s} << false;
+    QTest::newRow("both") << QStringList{u"pldecal.wad"_s, u"tempdecal.wad"_s} << false;
+#ifndef Q_OS_WIN
+    // Windows lifts the attribute off the file, under all its names.
+    QTest::newRow("pldecal.wad under a second name") << QStringList{u"pldecal.wad"_s} << true;
+#endif
+}
+
+// Replaced all the same, and read-only again afterwards.
+void TestSprayInstall::readOnlyGameFiles()
+{
+    QFETCH(QStringList, readOnly);
+    QFETCH(bool, secondName);
+    const QByteArray spray(6296, 'n'), old(6296, 'o');
+    QVERIFY(tryWriteFile(sprays() + u"/new.wad"_s, spray));
+    QVERIFY(tryWriteFile(mod() + u"/pldecal.wad"_s, old));
+    QVERIFY(tryWriteFile(mod() + u"/tempdecal.wad"_s, old));
+    std::error_code code;
+    if (secondName)
+        std::filesystem::create_hard_link(mod().toStdU16String() + u"/pldecal.wad",
+                                          sprays().toStdU16String() + u"/old.wad", code);
+    QVERIFY2(!code, code.message().c_str());
+    QString error;
+    for (const QString &name : readOnly)
+        QVERIFY2(setWriteGuard(mod() + u'/' + name, true, &error), qPrintable(error));
+    // Windows removes no read-only file, not even with its folder.
+    const auto writable = qScopeGuard([&] {
+        QFile::setPermissions(mod() + u"/pldecal.wad"_s, QFile::ReadOwner | QFile::WriteOwner);
+        QFile::setPermissions(sprays() + u"/old.wad"_s, QFile::ReadOwner | QFile::WriteOwner);
+    });
+
+    const SprayInstallResult result = installSpray(request(u"new.wad"_s));
+    QVERIFY2(result.installed, qPrintable(result.error));
+    QVERIFY2(result.warning.isEmpty(), qPrintable(result.warning));
+    QCOMPARE(readFile(mod() + u"/pldecal.wad"_s), spray);
+    QCOMPARE(readFile(mod() + u"/tempdecal.wad"_s), spray);
+    QCOMPARE(isReadOnlyOnDisk(mod() + u"/pldecal.wad"_s), readOnly.contains(u"pldecal.wad"_s));
+    QVERIFY(isReadOnlyOnDisk(mod() + u"/tempdecal.wad"_s));
+    QCOMPARE(QDir(mod()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+             QStringList({u"pldecal.wad"_s, u"tempdecal.wad"_s}));
+    if (secondName) {
+        QCOMPARE(readFile(sprays() + u"/old.wad"_s), old);
+        QVERIFY(isReadOnlyOnDisk(sprays() + u"/old.wad"_s));
+    }
 }
 
 void TestSprayInstall::keptCopyOutlastsTheStep_data()

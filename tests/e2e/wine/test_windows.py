@@ -398,13 +398,27 @@ def spray_tool(case):
 
     game = case.game()
     wad = case.root / "windows/logo.wad"
-    run_windows_spray(desktop, wad.parent, "install", "logo.wad", "--game", windows_path(game),
-                      "--mod", "valve")
+    # The game's spray a link to another file: the link is replaced, the file keeps its bytes.
+    elsewhere = case.root / "elsewhere.wad"
+    elsewhere.write_bytes(b"another spray")
+    (game / "valve/pldecal.wad").symlink_to(elsewhere)
+    install = ["install", "logo.wad", "--game", windows_path(game), "--mod", "valve"]
+    run_windows_spray(desktop, wad.parent, *install)
     for name in ("pldecal.wad", "tempdecal.wad"):
         check((game / "valve" / name).read_bytes() == wad.read_bytes(), f"{name} is not the spray")
+    check(not (game / "valve/pldecal.wad").is_symlink(), "pldecal.wad is still a link")
+    check(elsewhere.read_bytes() == b"another spray", "the linked file was written")
     check(not writable(game / "valve/tempdecal.wad"), "tempdecal.wad is not read-only")
+    # A read-only pldecal.wad is replaced all the same, and stays read-only.
+    (game / "valve/pldecal.wad").write_bytes(b"the game's own")
+    (game / "valve/pldecal.wad").chmod(0o444)
+    run_windows_spray(desktop, wad.parent, *install)
+    check((game / "valve/pldecal.wad").read_bytes() == wad.read_bytes(),
+          "a read-only pldecal.wad was not replaced")
+    check(not writable(game / "valve/pldecal.wad"), "pldecal.wad is no longer read-only")
     compared = "the same spray as Linux's" if LINUX_SPRAY else "a spray"
-    return f"tagswap-spray.exe makes {compared} ({info.strip()}) and installs it"
+    return (f"tagswap-spray.exe makes {compared} ({info.strip()}) and installs it, over a linked "
+            "and a read-only pldecal.wad")
 
 
 def run_windows_spray(desktop, folder, *args):
