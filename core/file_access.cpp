@@ -27,7 +27,7 @@ QString nameKey(const QString &path)
     QString folder = QFileInfo(info.absolutePath()).canonicalFilePath();
     if (folder.isEmpty())
         folder = QDir::cleanPath(info.absolutePath());
-    const QString key = folder + u'/' + info.fileName();
+    QString key = folder + u'/' + info.fileName();
 #ifdef Q_OS_WIN
     return key.toCaseFolded();
 #else
