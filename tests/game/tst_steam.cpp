@@ -107,7 +107,14 @@ private slots:
 private:
     // A Steam root or library under the scratch home, with what the test asks for.
     QString makeLibrary(const QString &path, const QByteArray &manifest = {},
-                        const QString &gameFolder = {}, const QString &program = u"hl_linux"_s);
+                        const QString &gameFolder = {}, const QString &program = u"hl_linux"_s,
+                        const QString &app = u"70"_s);
+    // Sven Co-op's app and folder in a library, with this program.
+    QString makeSvenCoop(const QString &path, const QString &program)
+    {
+        return makeLibrary(path, R"("AppState" { "appid" "225840" "installdir" "Sven Co-op" })",
+                           u"Sven Co-op"_s, program, u"225840"_s);
+    }
 #ifdef Q_OS_WIN
     void setUpWindowsSteam(const QString &setUp, const QByteArray &manifest,
                            RegistryValue &steamPath, RegistryValue &installPath);
@@ -172,13 +179,14 @@ void TestSteam::parseKeyValues()
 }
 
 QString TestSteam::makeLibrary(const QString &path, const QByteArray &manifest,
-                               const QString &gameFolder, const QString &program)
+                               const QString &gameFolder, const QString &program,
+                               const QString &app)
 {
     // A path on another disk is taken as it is.
     QString library = QDir(m_home->path()).filePath(path);
     QDir().mkpath(library + u"/steamapps"_s);
     if (!manifest.isEmpty()) {
-        if (!tryWriteFile(library + u"/steamapps/appmanifest_70.acf"_s, manifest))
+        if (!tryWriteFile(library + u"/steamapps/appmanifest_"_s + app + u".acf"_s, manifest))
             return {};
         const QString game = library + u"/steamapps/common/"_s + gameFolder;
         QDir().mkpath(game);
@@ -211,6 +219,11 @@ void TestSteam::findsTheGame_data()
     QTest::newRow("installdir climbs out by backslashes") << u"climbs out"_s << QString();
     QTest::newRow("Linux build only") << u"linux build"_s << QString();
     QTest::newRow("no Steam in the registry") << u"nothing"_s << QString();
+    QTest::newRow("Counter-Strike only")
+        << u"counter-strike"_s << u"Steam/steamapps/common/Half-Life"_s;
+    QTest::newRow("Sven Co-op only") << u"sven co-op"_s << u"Steam/steamapps/common/Sven Co-op"_s;
+    QTest::newRow("Sven Co-op in the root, Half-Life in another library")
+        << u"both games"_s << u"Library/steamapps/common/Half-Life"_s;
     return;
 #endif
     QTest::newRow("game in the root")
@@ -231,6 +244,14 @@ void TestSteam::findsTheGame_data()
         << u"windows build"_s << u".local/share/Steam/steamapps/common/Half-Life"_s;
     QTest::newRow("no Steam at all") << u"nothing"_s << QString();
     QTest::newRow("hostile library list") << u"hostile list"_s << QString();
+    QTest::newRow("Counter-Strike only")
+        << u"counter-strike"_s << u".local/share/Steam/steamapps/common/Half-Life"_s;
+    QTest::newRow("Sven Co-op only")
+        << u"sven co-op"_s << u".local/share/Steam/steamapps/common/Sven Co-op"_s;
+    QTest::newRow("Sven Co-op in the root, Half-Life in another library")
+        << u"both games"_s << u"disk2/steamapps/common/Half-Life"_s;
+    QTest::newRow("Sven Co-op's manifest, Half-Life's program")
+        << u"sven co-op, hl_linux"_s << QString();
 }
 
 void TestSteam::findsTheGame()
@@ -283,6 +304,16 @@ void TestSteam::findsTheGame()
         makeLibrary(root, manifest, u"Half-Life"_s, QString());
     } else if (setUp == u"windows build") {
         makeLibrary(root, manifest, u"Half-Life"_s, u"hl.exe"_s);
+    } else if (setUp == u"counter-strike") {
+        makeLibrary(root, R"("AppState" { "appid" "10" "installdir" "Half-Life" })", u"Half-Life"_s,
+                    u"hl_linux"_s, u"10"_s);
+    } else if (setUp == u"sven co-op" || setUp == u"sven co-op, hl_linux") {
+        makeSvenCoop(root, setUp == u"sven co-op" ? u"svencoop_linux"_s : u"hl_linux"_s);
+    } else if (setUp == u"both games") {
+        makeSvenCoop(root, u"svencoop_linux"_s);
+        makeLibrary(u"disk2"_s, manifest, u"Half-Life"_s);
+        QVERIFY(tryWriteFile(rootPath + u"/steamapps/libraryfolders.vdf"_s,
+                             currentLibraries({rootPath, m_home->filePath(u"disk2"_s)})));
     } else if (setUp == u"hostile list") {
         makeLibrary(root);
         QVERIFY(tryWriteFile(rootPath + u"/steamapps/libraryfolders.vdf"_s,
@@ -294,7 +325,7 @@ void TestSteam::findsTheGame()
     QFile::link(rootPath, m_home->filePath(u".steam/steam"_s));
 #endif
 
-    const QString game = findSteamHalfLife(steamRootCandidates(m_home->path()));
+    const QString game = findSteamGames(steamRootCandidates(m_home->path())).preferred();
     const QString expected = found.isEmpty()
                                  ? QString()
                                  : QDir::toNativeSeparators(QDir(m_home->path()).filePath(found));
@@ -318,6 +349,19 @@ void TestSteam::setUpWindowsSteam(const QString &setUp, const QByteArray &manife
         makeLibrary(u"Steam"_s, R"("AppState" { "installdir" "..\\..\\.." })", u"Half-Life"_s);
         // Where the climb would land.
         QVERIFY(tryWriteFile(m_home->filePath(u"hl.exe"_s), "MZ"));
+        QVERIFY(steamPath.set(steam));
+    } else if (setUp == u"counter-strike") {
+        makeLibrary(u"Steam"_s, R"("AppState" { "installdir" "Half-Life" })", u"Half-Life"_s,
+                    u"hl.exe"_s, u"10"_s);
+        QVERIFY(steamPath.set(steam));
+    } else if (setUp == u"sven co-op") {
+        makeSvenCoop(u"Steam"_s, u"svencoop.exe"_s);
+        QVERIFY(steamPath.set(steam));
+    } else if (setUp == u"both games") {
+        makeSvenCoop(u"Steam"_s, u"svencoop.exe"_s);
+        const QString library = makeLibrary(u"Library"_s, manifest, u"Half-Life"_s, u"hl.exe"_s);
+        QVERIFY(tryWriteFile(steam + u"/steamapps/libraryfolders.vdf"_s,
+                             currentLibraries({steam, library})));
         QVERIFY(steamPath.set(steam));
     } else if (setUp == u"install path" || setUp == u"steam path gone") {
         makeLibrary(programFiles, manifest, u"Half-Life"_s, u"hl.exe"_s);
