@@ -393,61 +393,108 @@ void TestSteam::setUpWindowsSteam(const QString &setUp, const QByteArray &manife
 void TestSteam::launch_data()
 {
     QTest::addColumn<QString>("gameFolder"); // under the scratch home
+    QTest::addColumn<QString>("exe");        // the Windows program in it
     QTest::addColumn<bool>("runnableExe");
     QTest::addColumn<bool>("steam");
     QTest::addColumn<bool>("flatpak");
+    QTest::addColumn<QStringList>("words");  // the player's, before two awkward ones
     QTest::addColumn<QString>("program");    // "@" is the game folder
     QTest::addColumn<QStringList>("before"); // words before the player's arguments
 
-    const QString flatpakGame =
-        u".var/app/com.valvesoftware.Steam/.local/share/Steam/steamapps/common/Half-Life"_s;
-    const QStringList applaunch{u"-applaunch"_s, u"70"_s};
-    const QStringList viaFlatpak = QStringList{u"run"_s, u"com.valvesoftware.Steam"_s} + applaunch;
+    const QString flatpakSteam = u".var/app/com.valvesoftware.Steam/.local/share/Steam"_s;
+    const QString flatpakGame = flatpakSteam + u"/steamapps/common/Half-Life"_s;
+    const QString svenCoop = u"Sven Co-op"_s;
+    const QStringList tfc{u"-game"_s, u"tfc"_s};
+    const auto applaunch = [](const QString &app) { return QStringList{u"-applaunch"_s, app}; };
+    const QStringList viaFlatpak{u"run"_s, u"com.valvesoftware.Steam"_s};
+    const QString steam = u"/usr/games/steam"_s;
 
 #ifdef Q_OS_WIN
-    // Windows always runs the folder's hl.exe, whatever Steam client there is.
-    QTest::newRow("Windows, Steam running")
-        << u"game"_s << true << true << false << u"@/hl.exe"_s << QStringList();
-    QTest::newRow("Windows, no Steam")
-        << u"game"_s << false << false << false << u"@/hl.exe"_s << QStringList();
+    // Windows always runs the folder's own program, whatever Steam client there is.
+    QTest::newRow("Windows, Steam running") << u"game"_s << u"hl.exe"_s << true << true << false
+                                            << tfc << u"@/hl.exe"_s << QStringList();
+    QTest::newRow("Windows, no Steam") << u"game"_s << u"hl.exe"_s << false << false << false << tfc
+                                       << u"@/hl.exe"_s << QStringList();
+    QTest::newRow("Windows, Sven Co-op") << svenCoop << u"svencoop.exe"_s << true << true << false
+                                         << QStringList() << u"@/svencoop.exe"_s << QStringList();
     return;
 #endif
-    QTest::newRow("hl.exe runs here")
-        << u"game"_s << true << true << true << u"@/hl.exe"_s << QStringList();
+    QTest::newRow("hl.exe runs here") << u"game"_s << u"hl.exe"_s << true << true << true << tfc
+                                      << u"@/hl.exe"_s << QStringList();
     QTest::newRow("native game, Steam client")
-        << u"game"_s << false << true << true << u"/usr/games/steam"_s << applaunch;
+        << u"game"_s << u"hl.exe"_s << false << true << true << tfc << steam << applaunch(u"20"_s);
     QTest::newRow("Windows build under Proton")
-        << u"game"_s << false << true << false << u"/usr/games/steam"_s << applaunch;
+        << u"game"_s << u"hl.exe"_s << false << true << false << tfc << steam << applaunch(u"20"_s);
     QTest::newRow("game in the Flatpak Steam")
-        << flatpakGame << false << true << true << u"/usr/bin/flatpak"_s << viaFlatpak;
+        << flatpakGame << u"hl.exe"_s << false << true << true << tfc << u"/usr/bin/flatpak"_s
+        << viaFlatpak + applaunch(u"20"_s);
     QTest::newRow("Flatpak game, no flatpak program")
-        << flatpakGame << false << true << false << u"/usr/games/steam"_s << applaunch;
-    QTest::newRow("no Steam client")
-        << u"game"_s << false << false << false << u"@/hl.sh"_s << QStringList();
+        << flatpakGame << u"hl.exe"_s << false << true << false << tfc << steam
+        << applaunch(u"20"_s);
+    QTest::newRow("no Steam client") << u"game"_s << u"hl.exe"_s << false << false << false << tfc
+                                     << u"@/hl.sh"_s << QStringList();
+
+    // Through Steam, the app that owns the mod -game names.
+    const std::pair<const char *, const char *> apps[] = {
+        {"valve", "70"},   {"cstrike", "10"},  {"dod", "30"},   {"dmc", "40"},
+        {"gearbox", "50"}, {"ricochet", "60"}, {"czero", "80"}, {"bshift", "130"},
+        {"CStrike", "10"}, {"svencoop", "70"}, {"mymod", "70"}};
+    for (const auto &[mod, app] : apps) {
+        QTest::addRow("-game %s through Steam", mod)
+            << u"game"_s << u"hl.exe"_s << false << true << false
+            << QStringList{u"-game"_s, QString::fromLatin1(mod)} << steam
+            << applaunch(QString::fromLatin1(app));
+    }
+    QTest::newRow("no -game") << u"game"_s << u"hl.exe"_s << false << true << false
+                              << QStringList{u"+map"_s, u"crossfire"_s} << steam
+                              << applaunch(u"70"_s);
+    QTest::newRow("-game with no mod after it")
+        << u"game"_s << u"hl.exe"_s << false << true << false << QStringList{u"-game"_s} << steam
+        << applaunch(u"70"_s);
+    QTest::newRow("the first -game counts")
+        << u"game"_s << u"hl.exe"_s << false << true << false
+        << QStringList{u"-game"_s, u"dod"_s, u"-game"_s, u"tfc"_s} << steam << applaunch(u"30"_s);
+
+    // Sven Co-op is its own app whatever -game says.
+    QTest::newRow("Sven Co-op, svencoop.exe runs here")
+        << svenCoop << u"svencoop.exe"_s << true << true << false << QStringList()
+        << u"@/svencoop.exe"_s << QStringList();
+    QTest::newRow("Sven Co-op, Steam client") << svenCoop << u"svencoop.exe"_s << false << true
+                                              << false << tfc << steam << applaunch(u"225840"_s);
+    QTest::newRow("Sven Co-op in the Flatpak Steam")
+        << flatpakSteam + u"/steamapps/common/Sven Co-op"_s << u"svencoop.exe"_s << false << true
+        << true << QStringList() << u"/usr/bin/flatpak"_s << viaFlatpak + applaunch(u"225840"_s);
+    QTest::newRow("Sven Co-op, no Steam client")
+        << svenCoop << u"svencoop.exe"_s << false << false << false << QStringList()
+        << u"@/svencoop.sh"_s << QStringList();
 }
 
 void TestSteam::launch()
 {
     QFETCH(QString, gameFolder);
+    QFETCH(QString, exe);
     QFETCH(bool, runnableExe);
     QFETCH(bool, steam);
     QFETCH(bool, flatpak);
+    QFETCH(QStringList, words);
     QFETCH(QString, program);
     QFETCH(QStringList, before);
     ScratchFolder home;
     const QString game = home.filePath(gameFolder);
     QVERIFY(QDir().mkpath(game));
-    QVERIFY(tryWriteFile(game + u"/hl.exe"_s, "MZ"));
+    QVERIFY(tryWriteFile(game + u'/' + exe, "MZ"));
     if (runnableExe)
-        QVERIFY(QFile::setPermissions(game + u"/hl.exe"_s, QFile::ReadOwner | QFile::ExeOwner));
+        QVERIFY(QFile::setPermissions(game + u'/' + exe, QFile::ReadOwner | QFile::ExeOwner));
     const LaunchEnvironment environment{home.path(), steam ? u"/usr/games/steam"_s : QString(),
                                         flatpak ? u"/usr/bin/flatpak"_s : QString()};
 #ifdef Q_OS_WIN
     // What the player typed after Tagswap's own name, untouched.
-    const CommandLine arguments{uR"(-game tfc "+name \"x\"" "")"_s};
+    const CommandLine arguments{words.join(u' ') + uR"( "+name \"x\"" "")"_s};
 #else
     CommandLine arguments;
-    arguments.arguments = {"-game", "tfc", QByteArray("+name \xff\"x\""), QByteArray()};
+    for (const QString &word : std::as_const(words))
+        arguments.arguments << word.toUtf8();
+    arguments.arguments << QByteArray("+name \xff\"x\"") << QByteArray();
 #endif
 
     const ProgramLaunch launch = gameLaunch(game, arguments, environment);
