@@ -7,6 +7,8 @@
 #include <QFileInfo>
 #include <QMutexLocker>
 
+#include <algorithm>
+
 namespace tagswap {
 
 namespace {
@@ -23,6 +25,15 @@ QString identity(const QString &path)
 }
 
 } // namespace
+
+bool isSameMod(const QString &mod, const QString &other)
+{
+#ifdef Q_OS_WIN
+    return mod.compare(other, Qt::CaseInsensitive) == 0;
+#else
+    return mod == other;
+#endif
+}
 
 QStringList runnableMods(const QString &gameDirectory)
 {
@@ -44,7 +55,10 @@ QList<ModFolder> modsToOffer(const QString &gameDirectory, const QString &chosen
     QList<ModFolder> offered;
     QStringList mods = runnableMods(gameDirectory);
     // The player chose it for Change already, so it is offered whatever it holds.
-    if (isGameDirectory(gameDirectory) && isModFolderName(chosenMod) && !mods.contains(chosenMod)
+    const bool listed = std::any_of(mods.cbegin(), mods.cend(), [&chosenMod](const QString &mod) {
+        return isSameMod(mod, chosenMod);
+    });
+    if (!listed && isGameDirectory(gameDirectory) && isModFolderName(chosenMod)
         && QFileInfo(QDir(gameDirectory).filePath(chosenMod)).isDir()) {
         mods.append(chosenMod);
         mods.sort(Qt::CaseInsensitive);

@@ -21,6 +21,9 @@ struct ModFolder {
     bool operator==(const ModFolder &) const = default;
 };
 
+// Whether two mod texts name the same folder: letter case counts, except on Windows.
+bool isSameMod(const QString &mod, const QString &other);
+
 // The mod folders of a game folder that the game can run, each holding
 // liblist.gam, sorted by name ignoring letter case; none when it cannot be read.
 QStringList runnableMods(const QString &gameDirectory);

@@ -107,7 +107,7 @@ QWidget *SeveralModsWindow::buildRows()
         auto *check = new QCheckBox(rowName(where), rows);
         check->setToolTip(QDir::toNativeSeparators(QDir(where.gameDirectory).filePath(where.mod)));
         check->setChecked(where.gameDirectory == m_setup.gameDirectory
-                          && where.mod == m_setup.chosenMod);
+                          && isSameMod(where.mod, m_setup.chosenMod));
         connect(check, &QCheckBox::toggled, this,
                 [this] { m_install->setEnabled(!checkedMods().isEmpty()); });
         auto *now = new QLabel(QStringLiteral("…"), rows);

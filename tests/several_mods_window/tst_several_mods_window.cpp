@@ -145,6 +145,13 @@ void TestSeveralModsWindow::rows_data()
         << u"tfc"_s << QStringList{u"game"_s, u""_s}
         << QStringList{u"[ ] cstrike: none"_s, u"[x] tfc: its own spray"_s,
                        u"[ ] valve: mine.wad"_s};
+#ifdef Q_OS_WIN
+    // Windows tells no letter case apart in folder names.
+    QTest::newRow("the chosen mod in other letters")
+        << u"VALVE"_s << QStringList()
+        << QStringList{u"[ ] cstrike: none"_s, u"[ ] tfc: its own spray"_s,
+                       u"[x] valve: mine.wad"_s};
+#endif
     QTest::newRow("a chosen mod that is not there")
         << u"dod"_s << QStringList{u"sven"_s}
         << QStringList{u"[ ] cstrike: none"_s, u"[ ] tfc: its own spray"_s,
