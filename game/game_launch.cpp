@@ -14,10 +14,27 @@ namespace {
 #ifndef Q_OS_WIN
 constexpr QStringView kFlatpakSteam = u"com.valvesoftware.Steam";
 
-// The Steam client's own words first, then the player's, byte for byte.
-CommandLine throughSteam(QStringList words, const CommandLine &arguments)
+// The mod of the first -game the player gave, as the engine reads it; empty for none.
+QString modArgument(const CommandLine &arguments)
 {
-    words << QStringLiteral("-applaunch") << kHalfLifeAppId.toString();
+    const QList<QByteArray> &words = arguments.arguments;
+    const qsizetype at = words.indexOf(QByteArrayLiteral("-game"));
+    return at >= 0 && at + 1 < words.size() ? QString::fromLocal8Bit(words.at(at + 1)) : QString();
+}
+
+// Steam shows the game played and applies its launch options by this app, and
+// starts only an app the player owns.
+QString steamAppFor(EngineGame game, const CommandLine &arguments)
+{
+    if (game == EngineGame::SvenCoop)
+        return kSvenCoopApp.id.toString();
+    return steamAppOfMod(modArgument(arguments)).toString();
+}
+
+// The Steam client's own words first, then the player's, byte for byte.
+CommandLine throughSteam(QStringList words, const QString &app, const CommandLine &arguments)
+{
+    words << QStringLiteral("-applaunch") << app;
     return CommandLine::fromWords(words).followedBy(arguments);
 }
 
@@ -46,22 +63,27 @@ LaunchEnvironment LaunchEnvironment::ofThisSystem()
 ProgramLaunch gameLaunch(const QString &gameDirectory, const CommandLine &arguments,
                          const LaunchEnvironment &environment)
 {
-    ProgramLaunch asBefore{gameExecutable(gameDirectory), arguments, gameDirectory};
+    // A folder that holds neither game's program is started as Half-Life, as always.
+    const EngineGame game = gameInFolder(gameDirectory) == EngineGame::SvenCoop
+                                ? EngineGame::SvenCoop
+                                : EngineGame::HalfLife;
+    ProgramLaunch ownProgram{gameExecutable(gameDirectory, game), arguments, gameDirectory};
 #ifdef Q_OS_WIN
     Q_UNUSED(environment);
-    return asBefore;
+    return ownProgram;
 #else
     // A Linux install forced onto the Windows build has a hl.exe that cannot run here.
-    if (runsHere(asBefore.program))
-        return asBefore;
+    if (runsHere(ownProgram.program))
+        return ownProgram;
+    const QString app = steamAppFor(game, arguments);
     if (!environment.flatpakProgram.isEmpty()
         && liesInFlatpakSteam(gameDirectory, environment.home))
         return {environment.flatpakProgram,
-                throughSteam({QStringLiteral("run"), kFlatpakSteam.toString()}, arguments),
+                throughSteam({QStringLiteral("run"), kFlatpakSteam.toString()}, app, arguments),
                 {}};
     if (!environment.steamProgram.isEmpty())
-        return {environment.steamProgram, throughSteam({}, arguments), {}};
-    return {linuxGameScript(gameDirectory), arguments, gameDirectory};
+        return {environment.steamProgram, throughSteam({}, app, arguments), {}};
+    return {linuxGameScript(gameDirectory, game), arguments, gameDirectory};
 #endif
 }
 

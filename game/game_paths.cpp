@@ -13,6 +13,30 @@ QString inGameDirectory(const QString &gameDirectory, QStringView name)
 {
     return gameDirectory + QDir::separator() + name.toString();
 }
+
+struct GamePrograms {
+    QStringView windowsProgram;
+    QStringView linuxProgram;
+    QStringView linuxScript;
+};
+
+GamePrograms programsOf(EngineGame game)
+{
+    if (game == EngineGame::SvenCoop)
+        return {u"svencoop.exe", u"svencoop_linux", u"svencoop.sh"};
+    return {u"hl.exe", u"hl_linux", u"hl.sh"};
+}
+
+bool holdsProgramOf(const QString &gameDirectory, EngineGame game)
+{
+    if (isExistingFile(gameExecutable(gameDirectory, game)))
+        return true;
+#ifdef Q_OS_WIN
+    return false;
+#else
+    return isExistingFile(linuxGameExecutable(gameDirectory, game));
+#endif
+}
 } // namespace
 
 QString sprayFileStem(SprayFile file)
@@ -68,19 +92,19 @@ QString installedSprayPath(const QString &gameDirectory, const QString &mod)
     return isExistingFile(steam) ? steam : sprayDestination(gameDirectory, mod, SprayFile::PlDecal);
 }
 
-QString gameExecutable(const QString &gameDirectory)
+QString gameExecutable(const QString &gameDirectory, EngineGame game)
 {
-    return inGameDirectory(gameDirectory, u"hl.exe");
+    return inGameDirectory(gameDirectory, programsOf(game).windowsProgram);
 }
 
-QString linuxGameExecutable(const QString &gameDirectory)
+QString linuxGameExecutable(const QString &gameDirectory, EngineGame game)
 {
-    return inGameDirectory(gameDirectory, u"hl_linux");
+    return inGameDirectory(gameDirectory, programsOf(game).linuxProgram);
 }
 
-QString linuxGameScript(const QString &gameDirectory)
+QString linuxGameScript(const QString &gameDirectory, EngineGame game)
 {
-    return inGameDirectory(gameDirectory, u"hl.sh");
+    return inGameDirectory(gameDirectory, programsOf(game).linuxScript);
 }
 
 QString withoutTrailingSeparator(const QString &text)
@@ -88,15 +112,18 @@ QString withoutTrailingSeparator(const QString &text)
     return text.endsWith(QDir::separator()) ? text.chopped(1) : text;
 }
 
+EngineGame gameInFolder(const QString &gameDirectory)
+{
+    for (const EngineGame game : {EngineGame::HalfLife, EngineGame::SvenCoop}) {
+        if (holdsProgramOf(gameDirectory, game))
+            return game;
+    }
+    return EngineGame::None;
+}
+
 bool holdsGameProgram(const QString &gameDirectory)
 {
-    if (isExistingFile(gameExecutable(gameDirectory)))
-        return true;
-#ifdef Q_OS_WIN
-    return false;
-#else
-    return isExistingFile(linuxGameExecutable(gameDirectory));
-#endif
+    return gameInFolder(gameDirectory) != EngineGame::None;
 }
 
 QString gameProgramMissing(const QString &gameDirectory)

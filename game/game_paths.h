@@ -31,19 +31,29 @@ QString notModFolderName(const QString &mod);
 // else its pldecal.wad. Empty when the game directory or the mod is not known,
 // or when the mod text is no folder name.
 QString installedSprayPath(const QString &gameDirectory, const QString &mod);
-// <game directory>/hl.exe
-QString gameExecutable(const QString &gameDirectory);
-// <game directory>/hl_linux, the native Linux game (also what a Steam Deck runs).
-QString linuxGameExecutable(const QString &gameDirectory);
-// <game directory>/hl.sh, the script that starts hl_linux with its libraries.
-QString linuxGameScript(const QString &gameDirectory);
+
+// The engine's games whose folders Tagswap takes: Half-Life's, which the Steam
+// apps of its mods share, and Sven Co-op's, a game of its own.
+enum class EngineGame { None, HalfLife, SvenCoop };
+
+// <game directory>/hl.exe, or svencoop.exe for Sven Co-op
+QString gameExecutable(const QString &gameDirectory, EngineGame game = EngineGame::HalfLife);
+// <game directory>/hl_linux, the native Linux game (also what a Steam Deck runs), or
+// svencoop_linux.
+QString linuxGameExecutable(const QString &gameDirectory, EngineGame game = EngineGame::HalfLife);
+// <game directory>/hl.sh, the script that starts hl_linux with its libraries, or svencoop.sh.
+QString linuxGameScript(const QString &gameDirectory, EngineGame game = EngineGame::HalfLife);
 // The text less one trailing separator, if it ends in one; once, not repeatedly.
 QString withoutTrailingSeparator(const QString &text);
 
-// Whether the folder holds the game's program: hl.exe, or on Linux hl_linux too.
+// Which game's program the folder holds: Half-Life's hl.exe (on Linux also
+// hl_linux) before Sven Co-op's svencoop.exe (on Linux also svencoop_linux).
+EngineGame gameInFolder(const QString &gameDirectory);
+// Whether the folder holds the program of one of those games.
 bool holdsGameProgram(const QString &gameDirectory);
 // Why a folder is no game directory, for messages: "hl.exe does not reside in
-// <folder>", or on Linux that neither program does.
+// <folder>", or on Linux that neither program does. Half-Life's names only, as
+// players of every game of the engine have always been told.
 QString gameProgramMissing(const QString &gameDirectory);
 
 } // namespace tagswap

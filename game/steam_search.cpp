@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <optional>
+#include <span>
 
 namespace tagswap {
 
@@ -116,7 +117,16 @@ QStringList librariesListedIn(QByteArrayView libraryFoldersText)
     return libraries;
 }
 
-QString gameFolderNamedIn(QByteArrayView manifestText)
+QStringView steamAppOfMod(QStringView mod)
+{
+    for (const SteamApp &app : kHalfLifeFolderApps) {
+        if (mod.compare(app.mod, Qt::CaseInsensitive) == 0)
+            return app.id;
+    }
+    return kHalfLifeAppId;
+}
+
+QString gameFolderNamedIn(QByteArrayView manifestText, QStringView unnamed)
 {
     const std::optional<KeyValues> manifest = parseKeyValues(manifestText);
     const KeyValues *state = manifest ? topBlock(*manifest, u"AppState") : nullptr;
@@ -125,7 +135,7 @@ QString gameFolderNamedIn(QByteArrayView manifestText)
     const QString folder = state->childValue(u"installdir");
     // Steam always writes it; without it the game is where Steam puts it by default.
     if (folder.isEmpty())
-        return QStringLiteral("Half-Life");
+        return unnamed.toString();
     return isPlainName(folder) ? folder : QString();
 }
 
@@ -140,16 +150,29 @@ QStringList steamLibraries(const QString &root)
     return libraries;
 }
 
-QString halfLifeInLibrary(const QString &library)
+QString gameInLibrary(const QString &library, EngineGame game)
 {
-    const QString manifest =
-        steamFile(library, QStringLiteral("appmanifest_%1.acf").arg(kHalfLifeAppId));
-    const QString folder = gameFolderNamedIn(readSteamFile(manifest));
-    return folder.isEmpty() ? QString() : steamFile(library, QStringLiteral("common/") + folder);
+    const bool svenCoop = game == EngineGame::SvenCoop;
+    const std::span<const SteamApp> apps =
+        svenCoop ? std::span<const SteamApp>(&kSvenCoopApp, 1) : kHalfLifeFolderApps;
+    for (const SteamApp &app : apps) {
+        const QString manifest =
+            steamFile(library, QStringLiteral("appmanifest_%1.acf").arg(app.id));
+        const QString folder =
+            gameFolderNamedIn(readSteamFile(manifest), svenCoop ? u"Sven Co-op" : u"Half-Life");
+        if (folder.isEmpty())
+            continue;
+        QString path =
+            QDir::toNativeSeparators(steamFile(library, QStringLiteral("common/") + folder));
+        if (gameInFolder(path) == game)
+            return path;
+    }
+    return {};
 }
 
-QString findSteamHalfLife(const QStringList &roots)
+SteamGames findSteamGames(const QStringList &roots)
 {
+    SteamGames found;
     // ~/.steam/steam and ~/.steam/root usually link to one of the others.
     QSet<QString> seenRoots;
     QSet<QString> seenLibraries;
@@ -159,17 +182,20 @@ QString findSteamHalfLife(const QStringList &roots)
         for (const QString &library : steamLibraries(root)) {
             if (!insertNew(seenLibraries, identity(library)))
                 continue;
-            QString game = QDir::toNativeSeparators(halfLifeInLibrary(library));
-            if (!game.isEmpty() && holdsGameProgram(game))
-                return game;
+            if (found.halfLife.isEmpty())
+                found.halfLife = gameInLibrary(library, EngineGame::HalfLife);
+            if (found.svenCoop.isEmpty())
+                found.svenCoop = gameInLibrary(library, EngineGame::SvenCoop);
+            if (!found.halfLife.isEmpty() && !found.svenCoop.isEmpty())
+                return found;
         }
     }
-    return {};
+    return found;
 }
 
-QString findSteamHalfLife()
+SteamGames findSteamGames()
 {
-    return findSteamHalfLife(steamRootCandidates(QDir::homePath()));
+    return findSteamGames(steamRootCandidates(QDir::homePath()));
 }
 
 } // namespace tagswap

@@ -83,6 +83,7 @@ frmMain::frmMain(Platform &platform, CommandLine commandLine, QWidget *parent)
     static_cast<MainWindowControls &>(*this) = buildMainWindow(this, flbFiles);
     m_sprayActions = new SprayListActions(m_platform, flbFiles, this);
     m_sprayActions->setModList(cmbMod);
+    m_sprayActions->setGameFilesInUse(m_gameFilesInUse);
     connectControls();
 }
 
@@ -99,6 +100,8 @@ void frmMain::connectControls()
         connect(button, &QPushButton::clicked, this, &frmMain::markInstalledSpray);
     connect(cmbMod, &QComboBox::currentTextChanged, this, &frmMain::markInstalledSpray);
     connect(m_sprayActions, &SprayListActions::sprayFolderChanged, this,
+            &frmMain::markInstalledSpray);
+    connect(m_sprayActions, &SprayListActions::modSpraysChanged, this,
             &frmMain::markInstalledSpray);
     connect(m_sprayActions, &SprayListActions::makeSprayRequested, this, &frmMain::openSprayMaker);
 }

@@ -2,12 +2,13 @@
 
 #include "file_list_box.h"
 #include "file_replace.h"
-#include "installed_spray.h"
 #include "platform.h"
 #include "replaced_sprays.h"
 #include "seen_sprays_window.h"
 #include "settings_store.h"
+#include "several_mods_window.h"
 #include "spray_preview.h"
+#include "steam_search.h"
 
 #include <QComboBox>
 #include <QDir>
@@ -78,6 +79,8 @@ QMenu *SprayListActions::makeContextMenu(QWidget *parent)
         ->setEnabled(canMakeSprays());
     menu->addAction(tr("Sprays seen in game..."), this, &SprayListActions::showSeenSprays)
         ->setEnabled(m_mods != nullptr);
+    menu->addAction(tr("Install in several mods..."), this, &SprayListActions::installInSeveralMods)
+        ->setEnabled(chosen && m_mods != nullptr);
     menu->addSeparator();
     menu->addAction(tr("Open the spray folder"), this, &SprayListActions::openSprayFolder);
     menu->addAction(tr("Open the folder of replaced sprays"), this,
@@ -196,6 +199,23 @@ void SprayListActions::showSeenSprays()
         tagswap::showSeenSprays(m_platform, SettingsStore::read(settings::HLDir),
                                 m_mods->currentText(), m_list->directory(), m_window);
     connect(window, &SeenSpraysWindow::added, this, &SprayListActions::refreshAndSelect);
+}
+
+void SprayListActions::installInSeveralMods()
+{
+    const QString spray = selectedPath();
+    if (!m_mods || spray.isEmpty())
+        return;
+    const SteamGames steam = findSteamGames();
+    SeveralModsWindow *window = showSeveralMods(m_platform,
+                                                {spray,
+                                                 m_list->directory(),
+                                                 SettingsStore::read(settings::HLDir),
+                                                 m_mods->currentText(),
+                                                 {steam.halfLife, steam.svenCoop},
+                                                 m_gameFilesInUse},
+                                                m_window);
+    connect(window, &SeveralModsWindow::installed, this, &SprayListActions::modSpraysChanged);
 }
 
 void SprayListActions::addFiles(const QStringList &paths)

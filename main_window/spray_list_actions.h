@@ -1,8 +1,11 @@
 #pragma once
 
+#include <QMutex>
 #include <QObject>
 #include <QPoint>
 #include <QStringList>
+
+#include <memory>
 
 class QComboBox;
 class QMenu;
@@ -29,6 +32,8 @@ public:
     // The mod list whose choice "Sprays seen in game..." shows; until there is one
     // that entry is off.
     void setModList(const QComboBox *mods) { m_mods = mods; }
+    // Held while a game's spray is read or replaced: the window's own, shared.
+    void setGameFilesInUse(std::shared_ptr<QMutex> inUse) { m_gameFilesInUse = std::move(inUse); }
 
 public slots:
     void showContextMenu(const QPoint &globalPos);
@@ -41,6 +46,7 @@ public slots:
     void addFiles(const QStringList &paths);
     void makeSprayFromImage();
     void showSeenSprays();
+    void installInSeveralMods();
     // Reads the folder again and chooses name, as after a spray was added.
     void refreshAndSelect(const QString &name);
 
@@ -49,6 +55,8 @@ signals:
     void makeSprayRequested(const QString &imagePath);
     // The list was read again after a change of its files.
     void sprayFolderChanged();
+    // A spray was installed into mods from here.
+    void modSpraysChanged();
 
 private:
     QString selectedPath() const;
@@ -60,6 +68,7 @@ private:
     FileListBox *m_list;
     QWidget *m_window;
     const QComboBox *m_mods = nullptr;
+    std::shared_ptr<QMutex> m_gameFilesInUse = std::make_shared<QMutex>();
 };
 
 } // namespace tagswap

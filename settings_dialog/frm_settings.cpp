@@ -110,7 +110,7 @@ void frmSettings::Form_Load()
         return;
     }
     // Nothing stored yet: the game of the player's Steam, if it has one.
-    if (const QString found = findSteamHalfLife(); !found.isEmpty())
+    if (const QString found = findSteamGames().preferred(); !found.isEmpty())
         txtHalfLife->setText(found);
 }
 

@@ -10,7 +10,8 @@ namespace tagswap {
 
 class Platform;
 
-// The settings dialog: the game directory, accepted only when hl.exe is in it.
+// The settings dialog: the game directory, accepted only when the program of
+// Half-Life (hl.exe) or Sven Co-op (svencoop.exe) is in it.
 class frmSettings : public QDialog {
     Q_OBJECT
 public:

@@ -6,6 +6,7 @@
 #include "game_view.h"
 #include "replaced_sprays.h"
 #include "seen_sprays.h"
+#include "several_mods.h"
 #include "spray_install.h"
 #include "spray_maker.h"
 
@@ -472,14 +473,20 @@ bool isSprayFile(const QString &path)
     return QImageReader::imageFormat(path).isEmpty();
 }
 
-// Why the spray cannot go to <game>/<mod>, as the Settings dialog judges a game folder.
-QString gameFolderProblem(const QString &game, const QString &mod)
+// Why no spray can go into GAME, as the Settings dialog judges a game folder.
+QString gameFolderProblem(const QString &game)
 {
     if (!QFileInfo::exists(game))
         return tr("%1 does not exist.").arg(game);
     if (!tagswap::holdsGameProgram(game))
         return tr("%1 is not a Half-Life folder: %2.")
             .arg(game, tagswap::gameProgramMissing(tr("it")));
+    return {};
+}
+
+// Why the spray cannot go into MOD of GAME before anything is tried; empty when it can.
+QString modFolderProblem(const QString &game, const QString &mod)
+{
     const QString modFolder = game + QDir::separator() + mod;
     if (!QFileInfo(modFolder).isDir())
         return tr("%1 does not exist.").arg(modFolder);
@@ -519,40 +526,104 @@ void printInstalled(const QStringList &wrote, const tagswap::SprayInstallResult 
         printTo(stderr, tr("tagswap-spray: %1").arg(oneLine(result.warning)));
 }
 
+// Each mod once, in the order first named.
+QStringList withoutRepeats(const QStringList &mods)
+{
+    QStringList once;
+    for (const QString &mod : mods) {
+        if (!once.contains(mod))
+            once << mod;
+    }
+    return once;
+}
+
+// Installs PATH into each mod of GAME in turn, saying what was written and kept and,
+// on stderr, what failed; returns how many mods failed.
+int installIntoMods(const QString &path, const QString &game, const QStringList &mods)
+{
+    QList<tagswap::ModFolder> folders;
+    for (const QString &mod : mods)
+        folders.append({game, mod});
+    int failed = 0;
+    for (const tagswap::ModInstall &done :
+         tagswap::installInMods(path, folders, QFileInfo(path).absolutePath(),
+                                tagswap::replacedSprayFolder(), QDateTime::currentDateTime())) {
+        if (!done.result.installed) {
+            failure(done.result.error);
+            ++failed;
+            continue;
+        }
+        QStringList wrote;
+        for (const auto which : {tagswap::SprayFile::PlDecal, tagswap::SprayFile::TempDecal})
+            wrote << tagswap::sprayDestination(game, done.where.mod, which);
+        printInstalled(wrote, done.result);
+    }
+    return failed;
+}
+
 int install(const QStringList &arguments)
 {
     QCommandLineParser parser;
     nameCommand(parser, QStringLiteral("install"),
-                tr("Installs a spray for a mod as Tagswap's Change does: as tempdecal.wad "
-                   "(made read-only) and pldecal.wad, keeping the sprays it replaces in "
-                   "Tagswap's folder of replaced sprays. A picture is made into a spray first, "
-                   "as make makes it, with make's options; a file is a spray when it starts "
-                   "as WAD files do (or is named .wad and is no picture), else a picture."));
+                tr("Installs a spray for one or more mods as Tagswap's Change does: as "
+                   "tempdecal.wad (made read-only) and pldecal.wad, keeping the sprays it "
+                   "replaces in Tagswap's folder of replaced sprays. A picture is made into a "
+                   "spray first, as make makes it, with make's options; a file is a spray when "
+                   "it starts as WAD files do (or is named .wad and is no picture), else a "
+                   "picture. A mod that fails changes nothing there and stops no other; the "
+                   "exit status is then 1."));
     parser.addPositionalArgument(QStringLiteral("FILE"),
                                  tr("A spray file (.wad), or a picture to make one from."));
-    const QCommandLineOption game(QStringLiteral("game"), tr("The Half-Life folder (needed)."),
+    const QCommandLineOption game(QStringLiteral("game"),
+                                  tr("The game folder: Half-Life's or Sven Co-op's (needed)."),
                                   tr("DIR"));
     const QCommandLineOption mod(QStringLiteral("mod"),
-                                 tr("The mod's folder name, e.g. valve (needed)."), tr("MOD"));
+                                 tr("A mod's folder name, e.g. valve; repeat it for more mods "
+                                    "(this or --every-mod is needed)."),
+                                 tr("MOD"));
+    const QCommandLineOption everyMod(QStringLiteral("every-mod"),
+                                      tr("Every mod folder of DIR the game can run (each holds "
+                                         "liblist.gam)."));
     const QCommandLineOption force(QStringLiteral("force"),
                                    tr("Install a file the game would refuse (default: off)."));
     const MakeOptions o;
-    parser.addOptions({game, mod, force});
+    parser.addOptions({game, mod, everyMod, force});
     parser.addOptions(pictureOptions(o));
     if (const auto answered = parseOrAnswer(parser, arguments))
         return *answered;
-    if (operands(parser).size() != 1 || !parser.isSet(game) || parser.value(mod).isEmpty())
-        return usage(tr("install takes one FILE, --game DIR and --mod MOD."));
+    const QStringList named = parser.values(mod);
+    if (operands(parser).size() != 1 || !parser.isSet(game)
+        || named.isEmpty() != parser.isSet(everyMod) || named.contains(QString()))
+        return usage(tr("install takes one FILE, --game DIR and --mod MOD (repeatable) or "
+                        "--every-mod."));
     QString error;
     const auto options = sprayOptions(parser, o, &error);
     if (!options)
         return usage(error);
     // Before the spray is even read: a path in place of a name would write outside the game.
-    if (!tagswap::isModFolderName(parser.value(mod)))
-        return failure(tagswap::notModFolderName(parser.value(mod)));
-    if (const QString problem = gameFolderProblem(parser.value(game), parser.value(mod));
-        !problem.isEmpty())
+    for (const QString &name : named) {
+        if (!tagswap::isModFolderName(name))
+            return failure(tagswap::notModFolderName(name));
+    }
+    const QString gameFolder = parser.value(game);
+    if (const QString problem = gameFolderProblem(gameFolder); !problem.isEmpty())
         return failure(problem);
+    QStringList mods =
+        parser.isSet(everyMod) ? tagswap::runnableMods(gameFolder) : withoutRepeats(named);
+    if (mods.isEmpty())
+        return failure(tr("%1 has no mod folder with liblist.gam.").arg(gameFolder));
+    // A missing mod folder is that mod's failure; with none left, nothing is made.
+    int failed = 0;
+    mods.removeIf([&](const QString &name) {
+        const QString problem = modFolderProblem(gameFolder, name);
+        if (problem.isEmpty())
+            return false;
+        failure(problem);
+        ++failed;
+        return true;
+    });
+    if (mods.isEmpty())
+        return kSprayFailed;
 
     const QString file = operands(parser).constFirst();
     if (!QFileInfo::exists(file))
@@ -587,20 +658,9 @@ int install(const QStringList &arguments)
         return failureAfterMaking(
             tr("%1 is not a spray the game can show: %2 --force installs it anyway.")
                 .arg(path, refusal));
-    const tagswap::SprayInstallResult result = tagswap::installSpray({
-        path,
-        parser.value(game),
-        parser.value(mod),
-        QFileInfo(path).absolutePath(),
-        tagswap::replacedSprayFolder(),
-        QDateTime::currentDateTime(),
-    });
-    if (!result.installed)
-        return failureAfterMaking(result.error);
-    for (const auto which : {tagswap::SprayFile::PlDecal, tagswap::SprayFile::TempDecal})
-        wrote << tagswap::sprayDestination(parser.value(game), parser.value(mod), which);
-    printInstalled(wrote, result);
-    return kSprayOk;
+    printInstalled(wrote, {});
+    failed += installIntoMods(path, gameFolder, mods);
+    return failed == 0 ? kSprayOk : kSprayFailed;
 }
 
 // --- seen ---
@@ -742,7 +802,7 @@ int sprayCommand(const QStringList &arguments)
            "  make IMAGE      make a spray the game accepts from an image\n"
            "  info FILE...    size, kind and bytes of sprays, and whether the game takes them\n"
            "  preview FILE    draw a spray as the game shows it\n"
-           "  install FILE    install a spray, or a picture made into one, for a mod\n"
+           "  install FILE    install a spray, or a picture made into one, for mods\n"
            "  seen PATH       the sprays the game has cached from other players\n\n"
            "tagswap-spray COMMAND --help tells more. Exit status: 0 done, 1 failed, 2 wrong "
            "usage."));

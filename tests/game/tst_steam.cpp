@@ -107,7 +107,14 @@ private slots:
 private:
     // A Steam root or library under the scratch home, with what the test asks for.
     QString makeLibrary(const QString &path, const QByteArray &manifest = {},
-                        const QString &gameFolder = {}, const QString &program = u"hl_linux"_s);
+                        const QString &gameFolder = {}, const QString &program = u"hl_linux"_s,
+                        const QString &app = u"70"_s);
+    // Sven Co-op's app and folder in a library, with this program.
+    QString makeSvenCoop(const QString &path, const QString &program)
+    {
+        return makeLibrary(path, R"("AppState" { "appid" "225840" "installdir" "Sven Co-op" })",
+                           u"Sven Co-op"_s, program, u"225840"_s);
+    }
 #ifdef Q_OS_WIN
     void setUpWindowsSteam(const QString &setUp, const QByteArray &manifest,
                            RegistryValue &steamPath, RegistryValue &installPath);
@@ -172,13 +179,14 @@ void TestSteam::parseKeyValues()
 }
 
 QString TestSteam::makeLibrary(const QString &path, const QByteArray &manifest,
-                               const QString &gameFolder, const QString &program)
+                               const QString &gameFolder, const QString &program,
+                               const QString &app)
 {
     // A path on another disk is taken as it is.
     QString library = QDir(m_home->path()).filePath(path);
     QDir().mkpath(library + u"/steamapps"_s);
     if (!manifest.isEmpty()) {
-        if (!tryWriteFile(library + u"/steamapps/appmanifest_70.acf"_s, manifest))
+        if (!tryWriteFile(library + u"/steamapps/appmanifest_"_s + app + u".acf"_s, manifest))
             return {};
         const QString game = library + u"/steamapps/common/"_s + gameFolder;
         QDir().mkpath(game);
@@ -211,6 +219,11 @@ void TestSteam::findsTheGame_data()
     QTest::newRow("installdir climbs out by backslashes") << u"climbs out"_s << QString();
     QTest::newRow("Linux build only") << u"linux build"_s << QString();
     QTest::newRow("no Steam in the registry") << u"nothing"_s << QString();
+    QTest::newRow("Counter-Strike only")
+        << u"counter-strike"_s << u"Steam/steamapps/common/Half-Life"_s;
+    QTest::newRow("Sven Co-op only") << u"sven co-op"_s << u"Steam/steamapps/common/Sven Co-op"_s;
+    QTest::newRow("Sven Co-op in the root, Half-Life in another library")
+        << u"both games"_s << u"Library/steamapps/common/Half-Life"_s;
     return;
 #endif
     QTest::newRow("game in the root")
@@ -231,6 +244,14 @@ void TestSteam::findsTheGame_data()
         << u"windows build"_s << u".local/share/Steam/steamapps/common/Half-Life"_s;
     QTest::newRow("no Steam at all") << u"nothing"_s << QString();
     QTest::newRow("hostile library list") << u"hostile list"_s << QString();
+    QTest::newRow("Counter-Strike only")
+        << u"counter-strike"_s << u".local/share/Steam/steamapps/common/Half-Life"_s;
+    QTest::newRow("Sven Co-op only")
+        << u"sven co-op"_s << u".local/share/Steam/steamapps/common/Sven Co-op"_s;
+    QTest::newRow("Sven Co-op in the root, Half-Life in another library")
+        << u"both games"_s << u"disk2/steamapps/common/Half-Life"_s;
+    QTest::newRow("Sven Co-op's manifest, Half-Life's program")
+        << u"sven co-op, hl_linux"_s << QString();
 }
 
 void TestSteam::findsTheGame()
@@ -283,6 +304,16 @@ void TestSteam::findsTheGame()
         makeLibrary(root, manifest, u"Half-Life"_s, QString());
     } else if (setUp == u"windows build") {
         makeLibrary(root, manifest, u"Half-Life"_s, u"hl.exe"_s);
+    } else if (setUp == u"counter-strike") {
+        makeLibrary(root, R"("AppState" { "appid" "10" "installdir" "Half-Life" })", u"Half-Life"_s,
+                    u"hl_linux"_s, u"10"_s);
+    } else if (setUp == u"sven co-op" || setUp == u"sven co-op, hl_linux") {
+        makeSvenCoop(root, setUp == u"sven co-op" ? u"svencoop_linux"_s : u"hl_linux"_s);
+    } else if (setUp == u"both games") {
+        makeSvenCoop(root, u"svencoop_linux"_s);
+        makeLibrary(u"disk2"_s, manifest, u"Half-Life"_s);
+        QVERIFY(tryWriteFile(rootPath + u"/steamapps/libraryfolders.vdf"_s,
+                             currentLibraries({rootPath, m_home->filePath(u"disk2"_s)})));
     } else if (setUp == u"hostile list") {
         makeLibrary(root);
         QVERIFY(tryWriteFile(rootPath + u"/steamapps/libraryfolders.vdf"_s,
@@ -294,7 +325,7 @@ void TestSteam::findsTheGame()
     QFile::link(rootPath, m_home->filePath(u".steam/steam"_s));
 #endif
 
-    const QString game = findSteamHalfLife(steamRootCandidates(m_home->path()));
+    const QString game = findSteamGames(steamRootCandidates(m_home->path())).preferred();
     const QString expected = found.isEmpty()
                                  ? QString()
                                  : QDir::toNativeSeparators(QDir(m_home->path()).filePath(found));
@@ -318,6 +349,19 @@ void TestSteam::setUpWindowsSteam(const QString &setUp, const QByteArray &manife
         makeLibrary(u"Steam"_s, R"("AppState" { "installdir" "..\\..\\.." })", u"Half-Life"_s);
         // Where the climb would land.
         QVERIFY(tryWriteFile(m_home->filePath(u"hl.exe"_s), "MZ"));
+        QVERIFY(steamPath.set(steam));
+    } else if (setUp == u"counter-strike") {
+        makeLibrary(u"Steam"_s, R"("AppState" { "installdir" "Half-Life" })", u"Half-Life"_s,
+                    u"hl.exe"_s, u"10"_s);
+        QVERIFY(steamPath.set(steam));
+    } else if (setUp == u"sven co-op") {
+        makeSvenCoop(u"Steam"_s, u"svencoop.exe"_s);
+        QVERIFY(steamPath.set(steam));
+    } else if (setUp == u"both games") {
+        makeSvenCoop(u"Steam"_s, u"svencoop.exe"_s);
+        const QString library = makeLibrary(u"Library"_s, manifest, u"Half-Life"_s, u"hl.exe"_s);
+        QVERIFY(tryWriteFile(steam + u"/steamapps/libraryfolders.vdf"_s,
+                             currentLibraries({steam, library})));
         QVERIFY(steamPath.set(steam));
     } else if (setUp == u"install path" || setUp == u"steam path gone") {
         makeLibrary(programFiles, manifest, u"Half-Life"_s, u"hl.exe"_s);
@@ -349,61 +393,108 @@ void TestSteam::setUpWindowsSteam(const QString &setUp, const QByteArray &manife
 void TestSteam::launch_data()
 {
     QTest::addColumn<QString>("gameFolder"); // under the scratch home
+    QTest::addColumn<QString>("exe");        // the Windows program in it
     QTest::addColumn<bool>("runnableExe");
     QTest::addColumn<bool>("steam");
     QTest::addColumn<bool>("flatpak");
+    QTest::addColumn<QStringList>("words");  // the player's, before two awkward ones
     QTest::addColumn<QString>("program");    // "@" is the game folder
     QTest::addColumn<QStringList>("before"); // words before the player's arguments
 
-    const QString flatpakGame =
-        u".var/app/com.valvesoftware.Steam/.local/share/Steam/steamapps/common/Half-Life"_s;
-    const QStringList applaunch{u"-applaunch"_s, u"70"_s};
-    const QStringList viaFlatpak = QStringList{u"run"_s, u"com.valvesoftware.Steam"_s} + applaunch;
+    const QString flatpakSteam = u".var/app/com.valvesoftware.Steam/.local/share/Steam"_s;
+    const QString flatpakGame = flatpakSteam + u"/steamapps/common/Half-Life"_s;
+    const QString svenCoop = u"Sven Co-op"_s;
+    const QStringList tfc{u"-game"_s, u"tfc"_s};
+    const auto applaunch = [](const QString &app) { return QStringList{u"-applaunch"_s, app}; };
+    const QStringList viaFlatpak{u"run"_s, u"com.valvesoftware.Steam"_s};
+    const QString steam = u"/usr/games/steam"_s;
 
 #ifdef Q_OS_WIN
-    // Windows always runs the folder's hl.exe, whatever Steam client there is.
-    QTest::newRow("Windows, Steam running")
-        << u"game"_s << true << true << false << u"@/hl.exe"_s << QStringList();
-    QTest::newRow("Windows, no Steam")
-        << u"game"_s << false << false << false << u"@/hl.exe"_s << QStringList();
+    // Windows always runs the folder's own program, whatever Steam client there is.
+    QTest::newRow("Windows, Steam running") << u"game"_s << u"hl.exe"_s << true << true << false
+                                            << tfc << u"@/hl.exe"_s << QStringList();
+    QTest::newRow("Windows, no Steam") << u"game"_s << u"hl.exe"_s << false << false << false << tfc
+                                       << u"@/hl.exe"_s << QStringList();
+    QTest::newRow("Windows, Sven Co-op") << svenCoop << u"svencoop.exe"_s << true << true << false
+                                         << QStringList() << u"@/svencoop.exe"_s << QStringList();
     return;
 #endif
-    QTest::newRow("hl.exe runs here")
-        << u"game"_s << true << true << true << u"@/hl.exe"_s << QStringList();
+    QTest::newRow("hl.exe runs here") << u"game"_s << u"hl.exe"_s << true << true << true << tfc
+                                      << u"@/hl.exe"_s << QStringList();
     QTest::newRow("native game, Steam client")
-        << u"game"_s << false << true << true << u"/usr/games/steam"_s << applaunch;
+        << u"game"_s << u"hl.exe"_s << false << true << true << tfc << steam << applaunch(u"20"_s);
     QTest::newRow("Windows build under Proton")
-        << u"game"_s << false << true << false << u"/usr/games/steam"_s << applaunch;
+        << u"game"_s << u"hl.exe"_s << false << true << false << tfc << steam << applaunch(u"20"_s);
     QTest::newRow("game in the Flatpak Steam")
-        << flatpakGame << false << true << true << u"/usr/bin/flatpak"_s << viaFlatpak;
+        << flatpakGame << u"hl.exe"_s << false << true << true << tfc << u"/usr/bin/flatpak"_s
+        << viaFlatpak + applaunch(u"20"_s);
     QTest::newRow("Flatpak game, no flatpak program")
-        << flatpakGame << false << true << false << u"/usr/games/steam"_s << applaunch;
-    QTest::newRow("no Steam client")
-        << u"game"_s << false << false << false << u"@/hl.sh"_s << QStringList();
+        << flatpakGame << u"hl.exe"_s << false << true << false << tfc << steam
+        << applaunch(u"20"_s);
+    QTest::newRow("no Steam client") << u"game"_s << u"hl.exe"_s << false << false << false << tfc
+                                     << u"@/hl.sh"_s << QStringList();
+
+    // Through Steam, the app that owns the mod -game names.
+    const std::pair<const char *, const char *> apps[] = {
+        {"valve", "70"},   {"cstrike", "10"},  {"dod", "30"},   {"dmc", "40"},
+        {"gearbox", "50"}, {"ricochet", "60"}, {"czero", "80"}, {"bshift", "130"},
+        {"CStrike", "10"}, {"svencoop", "70"}, {"mymod", "70"}};
+    for (const auto &[mod, app] : apps) {
+        QTest::addRow("-game %s through Steam", mod)
+            << u"game"_s << u"hl.exe"_s << false << true << false
+            << QStringList{u"-game"_s, QString::fromLatin1(mod)} << steam
+            << applaunch(QString::fromLatin1(app));
+    }
+    QTest::newRow("no -game") << u"game"_s << u"hl.exe"_s << false << true << false
+                              << QStringList{u"+map"_s, u"crossfire"_s} << steam
+                              << applaunch(u"70"_s);
+    QTest::newRow("-game with no mod after it")
+        << u"game"_s << u"hl.exe"_s << false << true << false << QStringList{u"-game"_s} << steam
+        << applaunch(u"70"_s);
+    QTest::newRow("the first -game counts")
+        << u"game"_s << u"hl.exe"_s << false << true << false
+        << QStringList{u"-game"_s, u"dod"_s, u"-game"_s, u"tfc"_s} << steam << applaunch(u"30"_s);
+
+    // Sven Co-op is its own app whatever -game says.
+    QTest::newRow("Sven Co-op, svencoop.exe runs here")
+        << svenCoop << u"svencoop.exe"_s << true << true << false << QStringList()
+        << u"@/svencoop.exe"_s << QStringList();
+    QTest::newRow("Sven Co-op, Steam client") << svenCoop << u"svencoop.exe"_s << false << true
+                                              << false << tfc << steam << applaunch(u"225840"_s);
+    QTest::newRow("Sven Co-op in the Flatpak Steam")
+        << flatpakSteam + u"/steamapps/common/Sven Co-op"_s << u"svencoop.exe"_s << false << true
+        << true << QStringList() << u"/usr/bin/flatpak"_s << viaFlatpak + applaunch(u"225840"_s);
+    QTest::newRow("Sven Co-op, no Steam client")
+        << svenCoop << u"svencoop.exe"_s << false << false << false << QStringList()
+        << u"@/svencoop.sh"_s << QStringList();
 }
 
 void TestSteam::launch()
 {
     QFETCH(QString, gameFolder);
+    QFETCH(QString, exe);
     QFETCH(bool, runnableExe);
     QFETCH(bool, steam);
     QFETCH(bool, flatpak);
+    QFETCH(QStringList, words);
     QFETCH(QString, program);
     QFETCH(QStringList, before);
     ScratchFolder home;
     const QString game = home.filePath(gameFolder);
     QVERIFY(QDir().mkpath(game));
-    QVERIFY(tryWriteFile(game + u"/hl.exe"_s, "MZ"));
+    QVERIFY(tryWriteFile(game + u'/' + exe, "MZ"));
     if (runnableExe)
-        QVERIFY(QFile::setPermissions(game + u"/hl.exe"_s, QFile::ReadOwner | QFile::ExeOwner));
+        QVERIFY(QFile::setPermissions(game + u'/' + exe, QFile::ReadOwner | QFile::ExeOwner));
     const LaunchEnvironment environment{home.path(), steam ? u"/usr/games/steam"_s : QString(),
                                         flatpak ? u"/usr/bin/flatpak"_s : QString()};
 #ifdef Q_OS_WIN
     // What the player typed after Tagswap's own name, untouched.
-    const CommandLine arguments{uR"(-game tfc "+name \"x\"" "")"_s};
+    const CommandLine arguments{words.join(u' ') + uR"( "+name \"x\"" "")"_s};
 #else
     CommandLine arguments;
-    arguments.arguments = {"-game", "tfc", QByteArray("+name \xff\"x\""), QByteArray()};
+    for (const QString &word : std::as_const(words))
+        arguments.arguments << word.toUtf8();
+    arguments.arguments << QByteArray("+name \xff\"x\"") << QByteArray();
 #endif
 
     const ProgramLaunch launch = gameLaunch(game, arguments, environment);

@@ -591,15 +591,19 @@ void SprayLibraryTest::contextMenu_data()
     QTest::addColumn<QStringList>("entries");
 
     const QStringList folders{u"Open the spray folder"_s, u"Open the folder of replaced sprays"_s};
-    const QStringList onRow =
-        QStringList{u"Preview"_s, u"Rename..."_s, u"Move to Trash"_s,
-                    u"Make a spray from an image..."_s, u"Sprays seen in game..."_s}
-        + folders;
+    const QStringList onRow = QStringList{u"Preview"_s,
+                                          u"Rename..."_s,
+                                          u"Move to Trash"_s,
+                                          u"Make a spray from an image..."_s,
+                                          u"Sprays seen in game..."_s,
+                                          u"Install in several mods..."_s}
+                              + folders;
     QTest::newRow("right click on a row") << u"mouse on b.wad"_s << u"b.wad"_s << onRow;
     QTest::newRow("right click below the rows")
         << u"mouse below"_s << QString()
-        << QStringList{u"Preview (off)"_s, u"Rename... (off)"_s, u"Move to Trash (off)"_s,
-                       u"Make a spray from an image..."_s, u"Sprays seen in game..."_s}
+        << QStringList{u"Preview (off)"_s,          u"Rename... (off)"_s,
+                       u"Move to Trash (off)"_s,    u"Make a spray from an image..."_s,
+                       u"Sprays seen in game..."_s, u"Install in several mods... (off)"_s}
                + folders;
     QTest::newRow("Shift+F10") << u"Shift+F10"_s << u"a.wad"_s << onRow;
     QTest::newRow("Menu key") << u"Menu key"_s << u"a.wad"_s << onRow;

@@ -130,6 +130,11 @@ void FrmSettingsTest::init()
     QVERIFY(root.mkpath(u"native"_s) && root.mkpath(u"script"_s) && root.mkpath(u"home"_s));
     QVERIFY(tryWriteFile(root.filePath(u"native/hl_linux"_s), "ELF"));
     QVERIFY(tryWriteFile(root.filePath(u"script/hl.sh"_s), "#!/bin/sh"));
+    for (const QString &folder : {u"sven"_s, u"sven native"_s, u"sven script"_s})
+        QVERIFY(root.mkpath(folder));
+    QVERIFY(tryWriteFile(root.filePath(u"sven/svencoop.exe"_s), "MZ"));
+    QVERIFY(tryWriteFile(root.filePath(u"sven native/svencoop_linux"_s), "ELF"));
+    QVERIFY(tryWriteFile(root.filePath(u"sven script/svencoop.sh"_s), "#!/bin/sh"));
     // The Steam search looks in the home folder; this one is the test's own.
     qputenv("HOME", QFile::encodeName(root.filePath(u"home"_s)));
 #ifdef Q_OS_WIN
@@ -238,23 +243,31 @@ void FrmSettingsTest::load_data()
     QTest::addColumn<bool>("store");
     QTest::addColumn<QString>("stored");
     QTest::addColumn<QString>("shown");
-    QTest::addColumn<bool>("steamGame"); // the player's Steam has the game
+    QTest::addColumn<QStringList>("steamGames"); // the games the player's Steam has
 
     // Steam's folder is shown as the player would type it.
     const QString steam =
         QDir::toNativeSeparators(u"@/home/.local/share/Steam/steamapps/common/Half-Life"_s);
-    QTest::newRow("nothing stored") << false << QString() << designText << false;
-    QTest::newRow("stored empty") << true << QString() << designText << false;
+    const QString svenCoop =
+        QDir::toNativeSeparators(u"@/home/.local/share/Steam/steamapps/common/Sven Co-op"_s);
+    const QStringList none;
+    const QStringList halfLife{u"Half-Life"_s};
+    QTest::newRow("nothing stored") << false << QString() << designText << none;
+    QTest::newRow("stored empty") << true << QString() << designText << none;
     QTest::newRow("stored folder")
-        << true << u"/games/Half-Life"_s << u"/games/Half-Life"_s << false;
+        << true << u"/games/Half-Life"_s << u"/games/Half-Life"_s << none;
     QTest::newRow("trailing slash kept")
-        << true << u"/games/Half-Life/"_s << u"/games/Half-Life/"_s << false;
+        << true << u"/games/Half-Life/"_s << u"/games/Half-Life/"_s << none;
     QTest::newRow("blanks kept") << true << u" /games/Half Life "_s << u" /games/Half Life "_s
-                                 << false;
-    QTest::newRow("nothing stored, found in Steam") << false << QString() << steam << true;
-    QTest::newRow("stored empty, found in Steam") << true << QString() << steam << true;
+                                 << none;
+    QTest::newRow("nothing stored, found in Steam") << false << QString() << steam << halfLife;
+    QTest::newRow("stored empty, found in Steam") << true << QString() << steam << halfLife;
     QTest::newRow("stored folder wins over Steam")
-        << true << u"/games/Half-Life"_s << u"/games/Half-Life"_s << true;
+        << true << u"/games/Half-Life"_s << u"/games/Half-Life"_s << halfLife;
+    QTest::newRow("Sven Co-op only in Steam")
+        << false << QString() << svenCoop << QStringList{u"Sven Co-op"_s};
+    QTest::newRow("Half-Life wins over Sven Co-op")
+        << false << QString() << steam << QStringList{u"Sven Co-op"_s, u"Half-Life"_s};
 }
 
 void FrmSettingsTest::load()
@@ -262,21 +275,26 @@ void FrmSettingsTest::load()
     QFETCH(bool, store);
     QFETCH(QString, stored);
     QFETCH(QString, shown);
-    QFETCH(bool, steamGame);
+    QFETCH(QStringList, steamGames);
     if (store)
         QVERIFY(SettingsStore::save(settings::HLDir, stored));
-    if (steamGame) {
-        const QString steam = m_root->filePath(u"home/.local/share/Steam/steamapps"_s);
-        QVERIFY(QDir().mkpath(steam + u"/common/Half-Life"_s));
-        QVERIFY(tryWriteFile(steam + u"/appmanifest_70.acf"_s,
-                             R"("AppState" { "appid" "70" "installdir" "Half-Life" })"));
+    const QString steam = m_root->filePath(u"home/.local/share/Steam/steamapps"_s);
 #ifdef Q_OS_WIN
-        // Steam's own way of writing its folder: forward slashes.
+    const QString exe = u".exe"_s;
+    // Steam's own way of writing its folder: forward slashes.
+    if (!steamGames.isEmpty())
         steamRegistry().setValue(u"SteamPath"_s, m_root->filePath(u"home/.local/share/Steam"_s));
-        QVERIFY(tryWriteFile(steam + u"/common/Half-Life/hl.exe"_s, "MZ"));
 #else
-        QVERIFY(tryWriteFile(steam + u"/common/Half-Life/hl_linux"_s, "ELF"));
+    const QString exe = u"_linux"_s;
 #endif
+    for (const QString &game : std::as_const(steamGames)) {
+        const bool halfLife = game == u"Half-Life";
+        QVERIFY(QDir().mkpath(steam + u"/common/"_s + game));
+        QVERIFY(tryWriteFile(
+            steam + (halfLife ? u"/appmanifest_70.acf"_s : u"/appmanifest_225840.acf"_s),
+            R"("AppState" { "installdir" ")" + game.toUtf8() + "\" }"));
+        QVERIFY(tryWriteFile(
+            steam + u"/common/"_s + game + (halfLife ? u"/hl"_s : u"/svencoop"_s) + exe, "MZ"));
     }
 
     const auto dialog = openDialog();
@@ -348,6 +366,14 @@ void FrmSettingsTest::ok_data()
     QTest::newRow("native Linux game") << u"@/native"_s << u"@/native"_s << true;
 #endif
     QTest::newRow("hl.sh alone") << u"@/script"_s << u"@/script"_s << false;
+    QTest::newRow("Sven Co-op's folder") << u"@/sven"_s << u"@/sven"_s << true;
+#ifdef Q_OS_WIN
+    QTest::newRow("native Linux Sven Co-op is none here")
+        << u"@/sven native"_s << u"@/sven native"_s << false;
+#else
+    QTest::newRow("native Linux Sven Co-op") << u"@/sven native"_s << u"@/sven native"_s << true;
+#endif
+    QTest::newRow("svencoop.sh alone") << u"@/sven script"_s << u"@/sven script"_s << false;
 }
 
 void FrmSettingsTest::ok()

@@ -122,6 +122,12 @@ private slots:
         QVERIFY(::mkfifo(QFile::encodeName(path(QStringLiteral("pipe.wad"))).constData(), 0644)
                 == 0);
 #endif
+        QVERIFY(QDir(m_dir->path()).mkpath(QStringLiteral("game/tfc")));
+        QVERIFY(QDir(m_dir->path()).mkpath(QStringLiteral("game/maps")));
+        QVERIFY(writeFile(path(QStringLiteral("game/valve/liblist.gam")), "game \"Half-Life\""));
+        QVERIFY(writeFile(path(QStringLiteral("game/tfc/liblist.gam")), "game \"TFC\""));
+        QVERIFY(QDir(m_dir->path()).mkpath(QStringLiteral("sven/svencoop")));
+        QVERIFY(writeFile(path(QStringLiteral("sven/svencoop.exe")), "MZ"));
     }
     void cleanup()
     {
@@ -304,6 +310,29 @@ private slots:
 #else
             0, QStringLiteral("linuxgame/valve/tempdecal.wad"));
 #endif
+        row("install into Sven Co-op",
+            {QStringLiteral("install"), QStringLiteral("good.wad"), QStringLiteral("--game"),
+             QStringLiteral("sven"), QStringLiteral("--mod"), QStringLiteral("svencoop")},
+            0, QStringLiteral("sven/svencoop/tempdecal.wad"));
+        row("install into two mods",
+            install("good.wad", "valve") << QStringLiteral("--mod") << QStringLiteral("tfc"), 0,
+            QStringLiteral("game/tfc/tempdecal.wad"));
+        row("install into a missing mod and another",
+            install("good.wad", "cstrike") << QStringLiteral("--mod") << QStringLiteral("tfc"), 1,
+            QStringLiteral("game/tfc/tempdecal.wad"),
+            QStringLiteral("game%1cstrike does not exist.").arg(QDir::separator()));
+        row("install into every mod",
+            install("good.wad", "valve").mid(0, 4) << QStringLiteral("--every-mod"), 0,
+            QStringLiteral("game/tfc/tempdecal.wad"));
+        row("install into every mod of a game with none",
+            {QStringLiteral("install"), QStringLiteral("good.wad"), QStringLiteral("--game"),
+             QStringLiteral("sven"), QStringLiteral("--every-mod")},
+            1, {}, QStringLiteral("sven has no mod folder with liblist.gam."));
+        row("install with --mod and --every-mod",
+            install("good.wad", "valve") << QStringLiteral("--every-mod"), 2);
+        row("install a path among mods",
+            install("good.wad", "valve") << QStringLiteral("--mod") << QStringLiteral("../valve"),
+            1, {}, QStringLiteral("../valve is not a mod folder name."));
         row("install without a mod", install("good.wad", "valve").mid(0, 4), 2);
         row("install with an empty mod", install("good.wad", ""), 2);
         row("install above the game folder", install("good.wad", ".."), 1);
@@ -399,6 +428,31 @@ private slots:
                  QStringLiteral("game"), QStringLiteral("--mod"), QStringLiteral("broken")});
         QCOMPARE(failed.status, 1);
         QCOMPARE(outLines(failed), QStringList{QStringLiteral("wrote icon.wad")});
+    }
+
+    // Every mod the game can run, in turn: one that fails changes nothing there and stops
+    // no other; one line on stderr names it, and the status is 1.
+    void installIntoEveryMod()
+    {
+        // No copy can take the place of a folder.
+        QVERIFY(QDir(path(QStringLiteral("game/tfc"))).mkdir(QStringLiteral("tempdecal.wad")));
+        const Run r =
+            run({QStringLiteral("install"), QStringLiteral("good.wad"), QStringLiteral("--game"),
+                 QStringLiteral("game"), QStringLiteral("--every-mod")});
+        QCOMPARE(r.status, 1);
+        const QString valve = QStringLiteral("game%1valve%1").arg(QDir::separator());
+        QCOMPARE(outLines(r),
+                 (QStringList{QStringLiteral("wrote ") + valve + QStringLiteral("pldecal.wad"),
+                              QStringLiteral("wrote ") + valve + QStringLiteral("tempdecal.wad")}));
+        const QStringList errors = r.err.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+        QCOMPARE(errors.size(), 1);
+        const QString tfc = QStringLiteral("game%1tfc%1tempdecal.wad").arg(QDir::separator());
+        QVERIFY2(errors.first().startsWith(QStringLiteral("tagswap-spray: "))
+                     && errors.first().contains(tfc),
+                 qPrintable(r.err));
+        QCOMPARE(readAll(path(QStringLiteral("game/valve/tempdecal.wad"))), goodSpray());
+        QVERIFY(!QFile::exists(path(QStringLiteral("game/tfc/pldecal.wad"))));
+        QVERIFY(!QFile::exists(path(QStringLiteral("game/maps/pldecal.wad"))));
     }
 
     // A path for a mod is refused before the spray is even read (this one the game would

@@ -286,6 +286,20 @@ def first_run(case):
     return "the notice shows once, then BeenRun is REG_SZ True"
 
 
+def enter_directory(desktop, dialog, text):
+    """Types a folder into the Settings dialog and presses OK."""
+    desktop.focus(dialog)
+    # Into the field first: OK keeps the focus after a click, and a blank
+    # typed to it would press it.
+    desktop.click_in(dialog, SETTINGS_SIZE, SETTINGS_FIELD)
+    desktop.key("ctrl+a")
+    desktop.xdotool("type", "--delay", "20", "--", text)
+    # Selected again, so the copy below takes the whole field.
+    desktop.key("ctrl+a")
+    desktop.copied(dialog, lambda copy: copy == text, f"{text!r} in the directory field")
+    desktop.click_in(dialog, SETTINGS_SIZE, SETTINGS_OK)
+
+
 def settings_stores_the_game_folder(case):
     desktop = case.desktop
     desktop.store(BeenRun="True")
@@ -294,25 +308,13 @@ def settings_stores_the_game_folder(case):
     app.press(SETTINGS)
     dialog = desktop.window("Settings")
 
-    def enter(text):
-        desktop.focus(dialog)
-        # Into the field first: OK keeps the focus after a click, and a blank
-        # typed to it would press it.
-        desktop.click_in(dialog, SETTINGS_SIZE, SETTINGS_FIELD)
-        desktop.key("ctrl+a")
-        desktop.xdotool("type", "--delay", "20", "--", text)
-        # Selected again, so the copy below takes the whole field.
-        desktop.key("ctrl+a")
-        desktop.copied(dialog, lambda copy: copy == text, f"{text!r} in the directory field")
-        desktop.click_in(dialog, SETTINGS_SIZE, SETTINGS_OK)
-
-    enter(windows_path(game.parent))
+    enter_directory(desktop, dialog, windows_path(game.parent))
     refusal = desktop.dismiss("Error")
     check(f"Reason: hl.exe does not reside in {windows_path(game.parent)}\n" in refusal,
           f"not the refusal of a folder without hl.exe: {refusal!r}")
     check(desktop.setting("HLDir") is None, "a folder without hl.exe was stored")
 
-    enter(windows_path(game))
+    enter_directory(desktop, dialog, windows_path(game))
     desktop.wait_gone("Settings")
     stored = desktop.setting("HLDir")
     check(stored == ("REG_SZ", windows_path(game)), f"HLDir is {stored}")
@@ -376,6 +378,27 @@ def exit_starts_the_game(case):
     return "Exit starts hl.exe in the game folder with exactly Tagswap's arguments"
 
 
+def sven_coop_is_taken_and_started(case):
+    desktop = case.desktop
+    desktop.store(BeenRun="True")
+    game = case.root / "Sven Co-op"
+    (game / "svencoop").mkdir(parents=True)
+    shutil.copy(RECORDER_EXE, game / "svencoop.exe")
+    record = case.root / "record"
+    app = case.start(*GAME_ARGUMENTS, env={"TAGSWAP_RECORD_TO": windows_path(record)})
+    app.press(SETTINGS)
+    enter_directory(desktop, desktop.window("Settings"), windows_path(game))
+    desktop.wait_gone("Settings")
+    stored = desktop.setting("HLDir")
+    check(stored == ("REG_SZ", windows_path(game)), f"HLDir is {stored}")
+    app.exit()
+    wait_until(record.exists, "Sven Co-op to be started")
+    folder, *arguments = [e.decode() for e in record.read_bytes().split(b"\0")[:-1]]
+    check(folder == windows_path(game), f"the game ran in {folder!r}")
+    check(arguments == GAME_ARGUMENTS, f"the game was given {arguments!r}")
+    return "Settings takes Sven Co-op's folder; Exit starts its svencoop.exe with Tagswap's arguments"
+
+
 def spray_tool(case):
     desktop = case.desktop
     image = SOURCE / "resources/icons/hicolor/256x256/apps/io.github.tagswap.Tagswap.png"
@@ -435,7 +458,7 @@ def run_linux_spray(_, folder, *args):
 
 
 CASES = [first_run, settings_stores_the_game_folder, change_installs_the_spray,
-         exit_starts_the_game, spray_tool]
+         exit_starts_the_game, sven_coop_is_taken_and_started, spray_tool]
 
 
 def run_case(desktop, function):

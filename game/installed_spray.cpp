@@ -1,6 +1,8 @@
 #include "installed_spray.h"
 
 #include "file_access.h"
+#include "folder_listing.h"
+#include "game_paths.h"
 #include "replaced_sprays.h"
 
 #include <QDir>
@@ -33,6 +35,21 @@ QSet<QString> sameSprays(const QString &folder, const QStringList &names,
         return {};
     const QStringList same = namesWithBytes(folder, names, wanted);
     return QSet<QString>(same.cbegin(), same.cend());
+}
+
+ModSpray modSprayNow(const QString &gameDirectory, const QString &mod, const QString &sprayFolder,
+                     QMutex &gameFilesInUse)
+{
+    const QString installed = installedSprayPath(gameDirectory, mod);
+    if (installed.isEmpty() || !isExistingFile(installed))
+        return {};
+    QStringList names =
+        sameSprays(sprayFolder, filesWithSuffix(sprayFolder, u".wad"), installed, gameFilesInUse)
+            .values();
+    if (names.isEmpty())
+        return {ModSpray::Kind::Own, {}};
+    names.sort(Qt::CaseInsensitive);
+    return {ModSpray::Kind::InFolder, names.constFirst()};
 }
 
 } // namespace tagswap

@@ -15,4 +15,14 @@ namespace tagswap {
 QSet<QString> sameSprays(const QString &folder, const QStringList &names,
                          const QString &installedPath, QMutex &gameFilesInUse);
 
+// The spray a mod has now (its tempdecal.wad, else its pldecal.wad), as the
+// spray folder knows it.
+struct ModSpray {
+    enum class Kind { None, Own, InFolder };
+    Kind kind = Kind::None;
+    QString name; // when InFolder: the first spray file (*.wad) by name with its bytes
+};
+ModSpray modSprayNow(const QString &gameDirectory, const QString &mod, const QString &sprayFolder,
+                     QMutex &gameFilesInUse);
+
 } // namespace tagswap
