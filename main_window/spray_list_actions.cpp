@@ -7,6 +7,7 @@
 #include "replaced_sprays.h"
 #include "seen_sprays_window.h"
 #include "settings_store.h"
+#include "spray_check_window.h"
 #include "spray_preview.h"
 
 #include <QComboBox>
@@ -77,6 +78,8 @@ QMenu *SprayListActions::makeContextMenu(QWidget *parent)
                     &SprayListActions::makeSprayFromImage)
         ->setEnabled(canMakeSprays());
     menu->addAction(tr("Sprays seen in game..."), this, &SprayListActions::showSeenSprays)
+        ->setEnabled(m_mods != nullptr);
+    menu->addAction(tr("Check the spray in game..."), this, &SprayListActions::checkSprayInGame)
         ->setEnabled(m_mods != nullptr);
     menu->addSeparator();
     menu->addAction(tr("Open the spray folder"), this, &SprayListActions::openSprayFolder);
@@ -196,6 +199,13 @@ void SprayListActions::showSeenSprays()
         tagswap::showSeenSprays(m_platform, SettingsStore::read(settings::HLDir),
                                 m_mods->currentText(), m_list->directory(), m_window);
     connect(window, &SeenSpraysWindow::added, this, &SprayListActions::refreshAndSelect);
+}
+
+void SprayListActions::checkSprayInGame()
+{
+    if (m_mods)
+        showSprayCheck(m_platform, SettingsStore::read(settings::HLDir), m_mods->currentText(),
+                       m_list->directory(), m_window);
 }
 
 void SprayListActions::addFiles(const QStringList &paths)

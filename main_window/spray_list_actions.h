@@ -26,8 +26,8 @@ public:
     QMenu *makeContextMenu(QWidget *parent);
     // Whether anyone takes makeSprayRequested() yet.
     bool canMakeSprays() const;
-    // The mod list whose choice "Sprays seen in game..." shows; until there is one
-    // that entry is off.
+    // The mod list whose choice "Sprays seen in game..." and "Check the spray in
+    // game..." show; until there is one those entries are off.
     void setModList(const QComboBox *mods) { m_mods = mods; }
 
 public slots:
@@ -41,6 +41,7 @@ public slots:
     void addFiles(const QStringList &paths);
     void makeSprayFromImage();
     void showSeenSprays();
+    void checkSprayInGame();
     // Reads the folder again and chooses name, as after a spray was added.
     void refreshAndSelect(const QString &name);
 
