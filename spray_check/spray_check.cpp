@@ -201,8 +201,7 @@ CheckOutcome guarded(const Mod &mod)
                                  "cannot write over it."));
     return failed(kCheck, tr("tempdecal.wad can be written, so the next OK or Apply in the game's "
                              "Multiplayer options replaces it with the game's own logo. Make it "
-                             "read-only: Set the guard in Tagswap's check window does, and so "
-                             "does Change."));
+                             "read-only, as Change does."));
 }
 
 struct CvarFinding {

@@ -64,6 +64,9 @@ SprayCheckWindow::SprayCheckWindow(Platform &platform, SprayCheckRequest request
     setWindowTitle(tr("Check the spray in game"));
     buildControls();
     checkAgain();
+    // As tall as the sentences found need at this width.
+    constexpr int kWidth = 600;
+    resize(kWidth, heightForWidth(kWidth));
 }
 
 void SprayCheckWindow::buildControls()
@@ -81,6 +84,7 @@ void SprayCheckWindow::buildControls()
         intro->setToolTip(
             QDir::toNativeSeparators(m_request.gameDirectory + QDir::separator() + m_request.mod));
     layout->addWidget(intro);
+    layout->addSpacing(6);
 
     // Without a game there is nothing to check, and nothing to check again.
     auto *rows = new QWidget(this);
@@ -101,7 +105,6 @@ void SprayCheckWindow::buildControls()
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
     layout->addWidget(buttons);
     again->setHidden(!known);
-    resize(600, known ? 460 : 160);
 }
 
 void SprayCheckWindow::addRow(SprayCheck check, QGridLayout *grid)
