@@ -262,6 +262,7 @@ private slots:
         const QString folder = inGameFolder ? game() : m_dir->filePath(u"elsewhere"_s);
         QVERIFY(QDir().mkpath(folder));
         const QString path = folder + u'/' + program;
+        QFile::remove(path); // the game folder's stand-in hl.exe, which does not run
         QVERIFY(QFile::copy(QStringLiteral(TAGSWAP_IDLE_GAME), path));
         QVERIFY(QFile::setPermissions(path, QFile::permissions(path) | QFile::ExeOwner));
         QProcess running;
