@@ -27,7 +27,7 @@ QByteArray spray()
     decal::Decal d;
     d.width = d.height = 32;
     d.palette[255] = decal::kTransparentKey;
-    d.pixels = QByteArray(32 * 32, '\x01');
+    d.pixels = QByteArray(qsizetype(32) * 32, '\x01');
     return decal::encode(d);
 }
 

@@ -438,7 +438,7 @@ private slots:
         const QJsonArray all = QJsonDocument::fromJson(json.out.toUtf8(), &parseError).array();
         QCOMPARE(parseError.error, QJsonParseError::NoError);
         QStringList results;
-        for (const QJsonValue &each : all) {
+        for (const auto &each : all) {
             const QJsonObject o = each.toObject();
             QCOMPARE(o.keys(), (QStringList{QStringLiteral("check"), QStringLiteral("detail"),
                                             QStringLiteral("result")}));
