@@ -307,7 +307,6 @@ private slots:
                                QString::fromLatin1(mod)};
         };
         row("check, all passed", check("changed", "valve"), 0);
-        row("check, as JSON", check("changed", "valve") << QStringLiteral("--json"), 0);
         row("check a mod without a spray", check("game", "valve"), 1, {},
             QStringLiteral("3 of 5 checks did not pass."));
         row("check a mod that is not there", check("changed", "tfc"), 1);
