@@ -40,9 +40,20 @@ export XDG_CONFIG_HOME="$work/config" XDG_DATA_HOME="$work/data" XDG_RUNTIME_DIR
 (cd "$work/demo" && exec "$program") &
 app_pid=$!
 
-# wait_for_window TITLE: the id of the shown window with exactly that title
+# wait_for_window TITLE: the id of the shown window with exactly that title,
+# asked for again until it shows (at most 20 s): a search fails outright when a
+# window it walks past, such as a closing menu, goes meanwhile.
 wait_for_window() {
-    timeout 20 xdotool search --sync --onlyvisible --name "^$1\$" | head -n 1
+    tries=0
+    while [ "$tries" -lt 200 ]; do
+        id=$(xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | head -n 1)
+        if [ -n "$id" ]; then
+            echo "$id"
+            return
+        fi
+        tries=$((tries + 1))
+        sleep 0.1
+    done
 }
 
 # capture WINDOW FILE: the window's contents, without the timestamps
