@@ -23,10 +23,14 @@ public:
     LineSplitter(LineLimits limits, QStringList &lines) : m_limits(limits), m_lines(lines) {}
 
     bool full() const { return m_lines.size() >= m_limits.maxLines; }
+    // Past the last line it takes, the next byte (after a CR, the next but an LF)
+    // tells whether the file went on.
+    bool done() const { return full() && m_cutShort; }
+    bool cutShort() const { return m_cutShort; }
 
     void feed(const char *data, qsizetype size)
     {
-        for (qsizetype i = 0; i < size && !full(); ++i)
+        for (qsizetype i = 0; i < size && !done(); ++i)
             feed(data[i]);
     }
 
@@ -43,6 +47,10 @@ private:
         m_afterCr = false;
         if (c == '\n' && afterCr)
             return; // the second half of CR LF
+        if (full()) {
+            m_cutShort = true;
+            return;
+        }
         if (c == '\r' || c == '\n') {
             m_afterCr = c == '\r';
             endLine();
@@ -51,6 +59,8 @@ private:
         m_lineOpen = true;
         if (m_current.size() < m_limits.maxLineBytes)
             m_current.append(c);
+        else
+            m_cutShort = true;
     }
 
     void endLine()
@@ -65,6 +75,7 @@ private:
     QByteArray m_current;
     bool m_lineOpen = false;
     bool m_afterCr = false;
+    bool m_cutShort = false;
 };
 
 void skipByteOrderMark(QFile &file)
@@ -76,7 +87,7 @@ void skipByteOrderMark(QFile &file)
 
 } // namespace
 
-std::optional<QStringList> readTextLines(const QString &path, LineLimits limits)
+std::optional<QStringList> readTextLines(const QString &path, LineLimits limits, bool *cutShort)
 {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
@@ -86,13 +97,15 @@ std::optional<QStringList> readTextLines(const QString &path, LineLimits limits)
     QStringList lines;
     LineSplitter splitter(limits, lines);
     char chunk[64 * 1024];
-    while (!splitter.full()) {
+    while (!splitter.done()) {
         const qint64 got = file.read(chunk, sizeof chunk);
         if (got <= 0)
             break; // a read error ends the list like the end of the file
         splitter.feed(chunk, got);
     }
     splitter.finish();
+    if (cutShort)
+        *cutShort = splitter.cutShort();
     return lines;
 }
 

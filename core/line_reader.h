@@ -20,7 +20,10 @@ struct LineLimits {
 // - a UTF-8 byte-order mark is skipped; each line is UTF-8 when it is valid
 //   UTF-8, otherwise Latin-1, so that no byte is lost or invalid;
 // - reading stops after maxLines lines, and a failed read counts as the end.
-// Returns nothing when the file cannot be opened.
-std::optional<QStringList> readTextLines(const QString &path, LineLimits limits = {});
+// Returns nothing when the file cannot be opened. *cutShort, when asked for,
+// tells whether the file held more than the limits let through: more lines, or
+// a line longer than maxLineBytes.
+std::optional<QStringList> readTextLines(const QString &path, LineLimits limits = {},
+                                         bool *cutShort = nullptr);
 
 } // namespace tagswap

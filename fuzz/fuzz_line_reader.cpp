@@ -1,5 +1,8 @@
 // Any bytes as a mod list file: the reader must stay within its limits and
-// must never lose or invent line content.
+// must never lose or invent line content. The same bytes as a config file of
+// the game: every setting found lies on a line the file has and names a
+// console variable asked for.
+#include "config_settings.h"
 #include "fuzz_check.h"
 #include "line_reader.h"
 
@@ -29,6 +32,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         check(!line.contains(u'\n') && !line.contains(u'\r'));
         // Decoding never needs more characters than there were bytes.
         check(line.size() <= limits.maxLineBytes);
+    }
+
+    const QStringList cvars{QStringLiteral("cl_allowupload"), QStringLiteral("cl_allowdownload")};
+    const tagswap::ConfigSettings config = tagswap::readCvarSettings(path, cvars);
+    const qsizetype lineCount = tagswap::readTextLines(path)->size();
+    check(config.found && config.error.isEmpty());
+    for (const tagswap::CvarSetting &setting : config.settings) {
+        check(setting.line >= 1 && setting.line <= lineCount);
+        check(cvars.contains(setting.name, Qt::CaseInsensitive));
+        tagswap::readsAsZero(setting.value);
     }
     return 0;
 }

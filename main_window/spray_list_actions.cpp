@@ -7,6 +7,7 @@
 #include "seen_sprays_window.h"
 #include "settings_store.h"
 #include "several_mods_window.h"
+#include "spray_check_window.h"
 #include "spray_preview.h"
 #include "steam_search.h"
 
@@ -81,6 +82,8 @@ QMenu *SprayListActions::makeContextMenu(QWidget *parent)
         ->setEnabled(m_mods != nullptr);
     menu->addAction(tr("Install in several mods..."), this, &SprayListActions::installInSeveralMods)
         ->setEnabled(chosen && m_mods != nullptr);
+    menu->addAction(tr("Check the spray in game..."), this, &SprayListActions::checkSprayInGame)
+        ->setEnabled(m_mods != nullptr);
     menu->addSeparator();
     menu->addAction(tr("Open the spray folder"), this, &SprayListActions::openSprayFolder);
     menu->addAction(tr("Open the folder of replaced sprays"), this,
@@ -216,6 +219,13 @@ void SprayListActions::installInSeveralMods()
                                                  m_gameFilesInUse},
                                                 m_window);
     connect(window, &SeveralModsWindow::installed, this, &SprayListActions::modSpraysChanged);
+}
+
+void SprayListActions::checkSprayInGame()
+{
+    if (m_mods)
+        showSprayCheck(m_platform, SettingsStore::read(settings::HLDir), m_mods->currentText(),
+                       m_list->directory(), m_window);
 }
 
 void SprayListActions::addFiles(const QStringList &paths)

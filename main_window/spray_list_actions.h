@@ -29,8 +29,8 @@ public:
     QMenu *makeContextMenu(QWidget *parent);
     // Whether anyone takes makeSprayRequested() yet.
     bool canMakeSprays() const;
-    // The mod list whose choice "Sprays seen in game..." shows; until there is one
-    // that entry is off.
+    // The mod list whose choice "Sprays seen in game..." and "Check the spray in
+    // game..." show; until there is one those entries are off.
     void setModList(const QComboBox *mods) { m_mods = mods; }
     // Held while a game's spray is read or replaced: the window's own, shared.
     void setGameFilesInUse(std::shared_ptr<QMutex> inUse) { m_gameFilesInUse = std::move(inUse); }
@@ -47,6 +47,7 @@ public slots:
     void makeSprayFromImage();
     void showSeenSprays();
     void installInSeveralMods();
+    void checkSprayInGame();
     // Reads the folder again and chooses name, as after a spray was added.
     void refreshAndSelect(const QString &name);
 

@@ -7,6 +7,7 @@
 #include "replaced_sprays.h"
 #include "seen_sprays.h"
 #include "several_mods.h"
+#include "spray_check.h"
 #include "spray_install.h"
 #include "spray_maker.h"
 
@@ -23,6 +24,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
+#include <algorithm>
 #include <cstdio>
 #include <functional>
 #include <optional>
@@ -791,6 +793,93 @@ int seenCommand(const QStringList &arguments)
     return kSprayOk;
 }
 
+// --- check ---
+
+QString resultWord(tagswap::CheckResult result)
+{
+    switch (result) {
+    case tagswap::CheckResult::Passed:
+        return QStringLiteral("ok");
+    case tagswap::CheckResult::Failed:
+        return QStringLiteral("FAIL");
+    case tagswap::CheckResult::Unknown:
+        break;
+    }
+    return QStringLiteral("??");
+}
+
+QString resultKey(tagswap::CheckResult result)
+{
+    switch (result) {
+    case tagswap::CheckResult::Passed:
+        return QStringLiteral("ok");
+    case tagswap::CheckResult::Failed:
+        return QStringLiteral("fail");
+    case tagswap::CheckResult::Unknown:
+        break;
+    }
+    return QStringLiteral("unknown");
+}
+
+void printChecks(const QList<tagswap::CheckOutcome> &outcomes, bool asJson)
+{
+    QJsonArray all;
+    for (const tagswap::CheckOutcome &outcome : outcomes) {
+        if (asJson)
+            all.append(QJsonObject{{QStringLiteral("check"), tagswap::checkKey(outcome.check)},
+                                   {QStringLiteral("result"), resultKey(outcome.result)},
+                                   {QStringLiteral("detail"), outcome.detail}});
+        else
+            printTo(stdout, QStringLiteral("%1 %2: %3")
+                                .arg(resultWord(outcome.result), tagswap::checkName(outcome.check),
+                                     oneLine(outcome.detail)));
+    }
+    if (asJson)
+        printTo(stdout,
+                QString::fromUtf8(QJsonDocument(all).toJson(QJsonDocument::Indented)).trimmed());
+}
+
+int checkCommand(const QStringList &arguments)
+{
+    QCommandLineParser parser;
+    nameCommand(parser, QStringLiteral("check"),
+                tr("Checks why a mod's spray may not show in game: that it is installed and the "
+                   "game takes it, that the game has not written its own logo over it, that "
+                   "tempdecal.wad is read-only, that no line of the mod's config.cfg, "
+                   "userconfig.cfg or autoexec.cfg turns uploads or downloads off, and that the "
+                   "game is not running. Names the spray pldecal.wad holds from the sprays in "
+                   "the current folder. Only reads. Exits with 1 when a check failed or could "
+                   "not be done."));
+    const QCommandLineOption game(QStringLiteral("game"), tr("The Half-Life folder (needed)."),
+                                  tr("DIR"));
+    const QCommandLineOption mod(QStringLiteral("mod"),
+                                 tr("The mod's folder name, e.g. valve (needed)."), tr("MOD"));
+    const QCommandLineOption json(QStringLiteral("json"),
+                                  tr("One JSON array, for scripts (default: off)."));
+    parser.addOptions({game, mod, json});
+    if (const auto answered = parseOrAnswer(parser, arguments))
+        return *answered;
+    if (!operands(parser).isEmpty() || !parser.isSet(game) || parser.value(mod).isEmpty())
+        return usage(tr("check takes --game DIR and --mod MOD."));
+    if (!tagswap::isModFolderName(parser.value(mod)))
+        return failure(tagswap::notModFolderName(parser.value(mod)));
+    if (const QString problem = gameFolderProblem(parser.value(game)); !problem.isEmpty())
+        return failure(problem);
+
+    tagswap::SprayCheckRequest request;
+    request.gameDirectory = parser.value(game);
+    request.mod = parser.value(mod);
+    request.sprayFolder = QDir::currentPath();
+    const QList<tagswap::CheckOutcome> outcomes = tagswap::checkSpray(request);
+    printChecks(outcomes, parser.isSet(json));
+    const auto notPassed = std::count_if(outcomes.cbegin(), outcomes.cend(), [](const auto &o) {
+        return o.result != tagswap::CheckResult::Passed;
+    });
+    if (notPassed == 0)
+        return kSprayOk;
+    return failure(tr("%1 of %2 checks did not pass.").arg(notPassed).arg(outcomes.size()));
+}
+
 } // namespace
 
 int sprayCommand(const QStringList &arguments)
@@ -803,11 +892,12 @@ int sprayCommand(const QStringList &arguments)
            "  info FILE...    size, kind and bytes of sprays, and whether the game takes them\n"
            "  preview FILE    draw a spray as the game shows it\n"
            "  install FILE    install a spray, or a picture made into one, for mods\n"
-           "  seen PATH       the sprays the game has cached from other players\n\n"
+           "  seen PATH       the sprays the game has cached from other players\n"
+           "  check           why a mod's spray may not show in game\n\n"
            "tagswap-spray COMMAND --help tells more. Exit status: 0 done, 1 failed, 2 wrong "
            "usage."));
     parser.addPositionalArgument(QStringLiteral("COMMAND"),
-                                 tr("make, info, preview, install or seen"));
+                                 tr("make, info, preview, install, seen or check"));
     parser.setOptionsAfterPositionalArgumentsMode(QCommandLineParser::ParseAsPositionalArguments);
     const QCommandLineOption version = parser.addVersionOption();
     // Everything after the command is the command's own, --help included.
@@ -824,7 +914,7 @@ int sprayCommand(const QStringList &arguments)
     const std::pair<QString, std::function<int(const QStringList &)>> commands[] = {
         {QStringLiteral("make"), make},        {QStringLiteral("info"), info},
         {QStringLiteral("preview"), preview},  {QStringLiteral("install"), install},
-        {QStringLiteral("seen"), seenCommand},
+        {QStringLiteral("seen"), seenCommand}, {QStringLiteral("check"), checkCommand},
     };
     const QStringList words = parser.positionalArguments();
     const QString &name = words.constFirst();

@@ -1,12 +1,14 @@
 #!/bin/sh
-# Captures the main window, the settings dialog and the "Sprays seen in game"
-# window of the real program, as the README (and for the first two the
-# AppStream file) shows them:
+# Captures the main window, the settings dialog, the "Sprays seen in game"
+# window and the "Check the spray in game" window of the real program, as the
+# README (and for the first two the AppStream file) shows them:
 #   tools/make_screenshots.sh BUILD_DIR
-# writes resources/screenshots/main-window.png, settings-dialog.png and
-# seen-sprays.png (the latter from the cache the demo's game folder ships).
-# Runs on a display of its own (Xvfb), on the demo folder, with settings made
-# for the occasion, so neither the desktop nor the player's settings show.
+# writes resources/screenshots/main-window.png, settings-dialog.png,
+# seen-sprays.png (from the cache the demo's game folder ships) and
+# spray-check.png (the demo's valve with a spray copied in by hand, unguarded).
+# Runs on a display of its own (Xvfb), on a copy of the demo folder, with
+# settings made for the occasion, so neither the desktop, the player's settings
+# nor the demo itself are touched.
 # Needs xvfb, xdotool and imagemagick. Run it again whenever the look changes.
 set -eu
 
@@ -24,15 +26,34 @@ start_scratch_session
 mkdir -p "$work/config/Tagswap"
 printf '[Settings]\nBeenRun=True\nHLDir=/home/player/Half-Life\n' > "$work/config/Tagswap/Tagswap.ini"
 
+# The spray as a player copies it in by hand: both files, but tempdecal.wad
+# still writable, which the check finds.
+cp -R "$root/demo" "$work/demo"
+for name in pldecal.wad tempdecal.wad; do
+    cp "$work/demo/heart.wad" "$work/demo/Half-Life/valve/$name"
+done
+chmod u+w "$work/demo/Half-Life/valve/tempdecal.wad"
+
 start_xvfb "$work"
 tagswap_display_environment
-export XDG_CONFIG_HOME="$work/config" XDG_RUNTIME_DIR="$work"
-(cd "$root/demo" && exec "$program") &
+export XDG_CONFIG_HOME="$work/config" XDG_DATA_HOME="$work/data" XDG_RUNTIME_DIR="$work"
+(cd "$work/demo" && exec "$program") &
 app_pid=$!
 
-# wait_for_window TITLE: the id of the shown window with exactly that title
+# wait_for_window TITLE: the id of the shown window with exactly that title,
+# asked for again until it shows (at most 20 s): a search fails outright when a
+# window it walks past, such as a closing menu, goes meanwhile.
 wait_for_window() {
-    timeout 20 xdotool search --sync --onlyvisible --name "^$1\$" | head -n 1
+    tries=0
+    while [ "$tries" -lt 200 ]; do
+        id=$(xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | head -n 1)
+        if [ -n "$id" ]; then
+            echo "$id"
+            return
+        fi
+        tries=$((tries + 1))
+        sleep 0.1
+    done
 }
 
 # capture WINDOW FILE: the window's contents, without the timestamps
@@ -58,7 +79,7 @@ capture "$settings" "$out/settings-dialog.png"
 # seen in game. Without a window manager the keys go to the window under the pointer.
 xdotool mousemove --window "$settings" 100 30 click 1
 xdotool key ctrl+a
-xdotool type --delay 10 "$root/demo/Half-Life"
+xdotool type --delay 10 "$work/demo/Half-Life"
 xdotool mousemove --window "$settings" 220 56 click 1 # OK
 timeout 20 sh -c 'while xdotool search --onlyvisible --name "^Settings\$" >/dev/null; do sleep 0.1; done'
 
@@ -71,4 +92,17 @@ seen=$(wait_for_window "Sprays seen in game")
 [ -n "$seen" ] || { echo "make_screenshots.sh: the window of sprays seen in game did not appear" >&2; exit 1; }
 capture "$seen" "$out/seen-sprays.png"
 
-echo "make_screenshots.sh: wrote $out/main-window.png, settings-dialog.png and seen-sprays.png"
+# Escape closes it, uncovering the list.
+xdotool windowfocus --sync "$seen" key Escape
+timeout 20 sh -c 'while xdotool search --onlyvisible --name "^Sprays seen in game\$" >/dev/null; do sleep 0.1; done'
+
+# The same menu's sixth entry.
+xdotool mousemove --window "$main" 40 15 click 3
+sleep 0.5
+xdotool key Down Down Down Down Down Down Return
+xdotool mousemove 1000 700
+check=$(wait_for_window "Check the spray in game")
+[ -n "$check" ] || { echo "make_screenshots.sh: the window checking the spray did not appear" >&2; exit 1; }
+capture "$check" "$out/spray-check.png"
+
+echo "make_screenshots.sh: wrote $out/main-window.png, settings-dialog.png, seen-sprays.png and spray-check.png"

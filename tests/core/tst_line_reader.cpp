@@ -172,21 +172,32 @@ void TestLineReader::limits_data()
     QTest::addColumn<qsizetype>("maxLines");
     QTest::addColumn<qsizetype>("maxLineBytes");
     QTest::addColumn<QStringList>("lines");
+    QTest::addColumn<bool>("cutShort"); // the file held more than the limits let through
 
     QTest::newRow("more lines than allowed")
         << QByteArray("a\r\nb\r\nc\r\nd\r\ne") << qsizetype(3) << qsizetype(1024)
-        << QStringList{u"a"_s, u"b"_s, u"c"_s};
+        << QStringList{u"a"_s, u"b"_s, u"c"_s} << true;
     QTest::newRow("exactly as many lines as allowed")
         << QByteArray("a\r\nb\r\nc\r\n") << qsizetype(3) << qsizetype(1024)
-        << QStringList{u"a"_s, u"b"_s, u"c"_s};
-    QTest::newRow("empty lines count") << QByteArray("\r\n\r\n\r\nvalve\r\n") << qsizetype(2)
-                                       << qsizetype(1024) << QStringList{QString(), QString()};
+        << QStringList{u"a"_s, u"b"_s, u"c"_s} << false;
+    QTest::newRow("as many lines as allowed, the last without an end")
+        << QByteArray("a\nb") << qsizetype(2) << qsizetype(1024) << QStringList{u"a"_s, u"b"_s}
+        << false;
+    QTest::newRow("one empty line more than allowed")
+        << QByteArray("a\r\n\r\n") << qsizetype(1) << qsizetype(1024) << QStringList{u"a"_s}
+        << true;
+    QTest::newRow("empty lines count")
+        << QByteArray("\r\n\r\n\r\nvalve\r\n") << qsizetype(2) << qsizetype(1024)
+        << QStringList{QString(), QString()} << true;
     QTest::newRow("long lines cut, the rest of each line dropped")
         << QByteArray("abcdefgh\r\nij\r\nklmn\nopqrs") << qsizetype(10) << qsizetype(4)
-        << QStringList{u"abcd"_s, u"ij"_s, u"klmn"_s, u"opqr"_s};
+        << QStringList{u"abcd"_s, u"ij"_s, u"klmn"_s, u"opqr"_s} << true;
+    QTest::newRow("a line exactly as long as allowed")
+        << QByteArray("abcd\r\nij") << qsizetype(10) << qsizetype(4)
+        << QStringList{u"abcd"_s, u"ij"_s} << false;
     QTest::newRow("cut line still ends at CR LF")
         << QByteArray("abcdef\r\n\r\nx") << qsizetype(10) << qsizetype(2)
-        << QStringList{u"ab"_s, QString(), u"x"_s};
+        << QStringList{u"ab"_s, QString(), u"x"_s} << true;
 }
 
 void TestLineReader::limits()
@@ -195,11 +206,15 @@ void TestLineReader::limits()
     QFETCH(qsizetype, maxLines);
     QFETCH(qsizetype, maxLineBytes);
     QFETCH(QStringList, lines);
+    QFETCH(bool, cutShort);
 
     writeFile(modsPath(), content);
-    const std::optional<QStringList> read = readTextLines(modsPath(), {maxLines, maxLineBytes});
+    bool cut = !cutShort;
+    const std::optional<QStringList> read =
+        readTextLines(modsPath(), {maxLines, maxLineBytes}, &cut);
     QVERIFY(read.has_value());
     QCOMPARE(*read, lines);
+    QCOMPARE(cut, cutShort);
 }
 
 void TestLineReader::longLineIsCutAndReadingGoesOn()

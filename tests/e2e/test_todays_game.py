@@ -1,13 +1,20 @@
 """Today's game: Change installs the spray under both names, guards
 tempdecal.wad and keeps the spray it replaced; Settings finds the Steam
-install and takes a native Linux folder; Exit starts the game through Steam."""
+install and takes a native Linux folder; Exit starts the game through Steam;
+the check of the spray in game finds the guard missing and sets it."""
 
 import os
+import shutil
 import stat
 import subprocess
+from pathlib import Path
 
 import harness
-from harness import SessionTestCase, read_recording, recording_program, text_of, wait_until
+import test_spray_maker
+from harness import (SessionTestCase, find, find_all, read_recording, recording_program, showing,
+                     text_of, wait_until)
+
+DEMO = Path(__file__).resolve().parents[2] / "demo"
 
 
 def writable(path):
@@ -158,6 +165,54 @@ class SteamInstall(SessionTestCase):
         _, args = read_recording(record)
         # Counter-Strike's own app, which a player without Half-Life owns too.
         self.assertEqual(args, [b"-applaunch", b"10", *arguments])
+
+
+class CheckTheSprayInGame(SessionTestCase):
+    popup_menu = test_spray_maker.MakeSpray.popup_menu
+
+    def check(self, game):
+        """tagswap-spray check's exit status on the game's valve."""
+        if not test_spray_maker.SPRAY_TOOL:
+            self.skipTest("TAGSWAP_SPRAY does not name the built tagswap-spray")
+        return subprocess.run([test_spray_maker.SPRAY_TOOL, "check", "--game", str(game),
+                               "--mod", "valve"], capture_output=True, cwd=self.sandbox.work,
+                              env=dict(os.environ, QT_QPA_PLATFORM="offscreen"),
+                              timeout=harness.DEADLINE).returncode
+
+    def test_the_missing_guard_is_set_and_then_passes(self):
+        game = self.sandbox.make_game()
+        tempdecal = game / "valve" / "tempdecal.wad"
+        for name in ("pldecal.wad", "tempdecal.wad"):
+            shutil.copyfile(DEMO / "heart.wad", game / "valve" / name)
+        self.sandbox.write_settings(BeenRun="True", HLDir=game)
+        self.assertEqual(self.check(game), 1)
+        app = self.start()
+        main, main_xid = app.window("Tagswap Beta")
+
+        def open_menu():
+            self.session.focus(main_xid)
+            self.session.click(find(main, "list"))
+            self.session.key("shift+F10")
+        menu = self.popup_menu(open_menu)
+        find(menu, "menu item", "Check the spray in game...").get_action_iface().do_action(0)
+
+        def marks():
+            window, _ = app.window("Check the spray in game")
+            return [mark.get_name() for mark in find_all(window, "image")]
+        wait_until(lambda: marks() == ["Passed", "Passed", "Failed", "Passed", "Passed"],
+                   "only the guard to have failed")
+        window, _ = app.window("Check the spray in game")
+        app.press(window, "Set the guard")
+        wait_until(lambda: not writable(tempdecal), "tempdecal.wad to be read-only")
+
+        app.press(app.window("Check the spray in game")[0], "Check again")
+        wait_until(lambda: marks() == ["Passed"] * 5, "every check to have passed")
+        window, _ = app.window("Check the spray in game")
+        self.assertFalse([b for b in find_all(window, "push button", "Set the guard")
+                          if showing(b)])
+        self.assertTrue(any(label.get_name().startswith("tempdecal.wad is read-only")
+                            for label in find_all(window, "label")))
+        self.assertEqual(self.check(game), 0)
 
 
 if __name__ == "__main__":

@@ -13,6 +13,7 @@
 #include "scratch_folder.h"
 #include "scratch_settings.h"
 #include "settings_store.h"
+#include "spray_check_window.h"
 #include "spray_list_actions.h"
 #include "spray_list_model.h"
 #include "spray_preview.h"
@@ -155,6 +156,7 @@ private slots:
     void contextMenu_data();
     void contextMenu();
     void openFolders();
+    void checkOpensForTheChosenMod();
     void previewShowsScalesAndMipLevels();
     void mipLevels_data();
     void mipLevels();
@@ -596,14 +598,19 @@ void SprayLibraryTest::contextMenu_data()
                                           u"Move to Trash"_s,
                                           u"Make a spray from an image..."_s,
                                           u"Sprays seen in game..."_s,
-                                          u"Install in several mods..."_s}
+                                          u"Install in several mods..."_s,
+                                          u"Check the spray in game..."_s}
                               + folders;
     QTest::newRow("right click on a row") << u"mouse on b.wad"_s << u"b.wad"_s << onRow;
     QTest::newRow("right click below the rows")
         << u"mouse below"_s << QString()
-        << QStringList{u"Preview (off)"_s,          u"Rename... (off)"_s,
-                       u"Move to Trash (off)"_s,    u"Make a spray from an image..."_s,
-                       u"Sprays seen in game..."_s, u"Install in several mods... (off)"_s}
+        << QStringList{u"Preview (off)"_s,
+                       u"Rename... (off)"_s,
+                       u"Move to Trash (off)"_s,
+                       u"Make a spray from an image..."_s,
+                       u"Sprays seen in game..."_s,
+                       u"Install in several mods... (off)"_s,
+                       u"Check the spray in game..."_s}
                + folders;
     QTest::newRow("Shift+F10") << u"Shift+F10"_s << u"a.wad"_s << onRow;
     QTest::newRow("Menu key") << u"Menu key"_s << u"a.wad"_s << onRow;
@@ -657,6 +664,22 @@ void SprayLibraryTest::openFolders()
     QCOMPARE(m_platform.openedFolders, (QStringList{m_work->path(), replaced}));
     QVERIFY(QFileInfo(replaced).isDir());
     QVERIFY(QDir(replaced).removeRecursively());
+}
+
+void SprayLibraryTest::checkOpensForTheChosenMod()
+{
+    const auto window = openWindow();
+    window->cmbMod->setCurrentIndex(1);
+    std::unique_ptr<QMenu> menu(window->sprayActions()->makeContextMenu(window.get()));
+
+    menuEntry(menu.get(), u"Check the spray in game..."_s)->trigger();
+
+    auto *check = window->findChild<tagswap::SprayCheckWindow *>();
+    QVERIFY(check);
+    QVERIFY(check->isVisible());
+    const auto *intro = check->findChild<QLabel *>(u"intro"_s);
+    QVERIFY2(intro->text().contains(u"the spray of tfc"_s), qPrintable(intro->text()));
+    QCOMPARE(intro->toolTip(), QDir::toNativeSeparators(inGame(u"tfc"_s)));
 }
 
 void SprayLibraryTest::previewShowsScalesAndMipLevels()

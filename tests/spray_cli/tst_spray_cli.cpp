@@ -128,6 +128,13 @@ private slots:
         QVERIFY(writeFile(path(QStringLiteral("game/tfc/liblist.gam")), "game \"TFC\""));
         QVERIFY(QDir(m_dir->path()).mkpath(QStringLiteral("sven/svencoop")));
         QVERIFY(writeFile(path(QStringLiteral("sven/svencoop.exe")), "MZ"));
+        // A game as Change leaves it: one spray in both files, tempdecal.wad guarded.
+        QVERIFY(QDir(m_dir->path()).mkpath(QStringLiteral("changed/valve")));
+        QVERIFY(writeFile(path(QStringLiteral("changed/hl.exe")), "MZ"));
+        for (const char *name : {"changed/valve/pldecal.wad", "changed/valve/tempdecal.wad"})
+            QVERIFY(writeFile(path(QString::fromLatin1(name)), goodSpray()));
+        QVERIFY(QFile::setPermissions(path(QStringLiteral("changed/valve/tempdecal.wad")),
+                                      QFile::ReadOwner | QFile::ReadUser));
     }
     void cleanup()
     {
@@ -336,6 +343,18 @@ private slots:
         row("install without a mod", install("good.wad", "valve").mid(0, 4), 2);
         row("install with an empty mod", install("good.wad", ""), 2);
         row("install above the game folder", install("good.wad", ".."), 1);
+        const auto check = [](const char *game, const char *mod) {
+            return QStringList{QStringLiteral("check"), QStringLiteral("--game"),
+                               QString::fromLatin1(game), QStringLiteral("--mod"),
+                               QString::fromLatin1(mod)};
+        };
+        row("check, all passed", check("changed", "valve"), 0);
+        row("check a mod without a spray", check("game", "valve"), 1, {},
+            QStringLiteral("3 of 5 checks did not pass."));
+        row("check a path for a mod", check("changed", ".."), 1, {},
+            QStringLiteral(".. is not a mod folder name."));
+        row("check without a mod", check("changed", "valve").mid(0, 3), 2);
+        row("check a FILE", check("changed", "valve") << QStringLiteral("good.wad"), 2);
         row("preview over a file",
             {QStringLiteral("preview"), QStringLiteral("good.wad"), QStringLiteral("-o"),
              QStringLiteral("taken.wad")},
@@ -466,6 +485,43 @@ private slots:
         QCOMPARE(r.err.trimmed(), QStringLiteral("tagswap-spray: .. is not a mod folder name."));
         QVERIFY(!QFile::exists(path(QStringLiteral("pldecal.wad"))));
         QVERIFY(!QFile::exists(path(QStringLiteral("tempdecal.wad"))));
+    }
+
+    // A line for each check, or its JSON object, whatever the result.
+    void checkSaysEachCheck()
+    {
+        const QStringList check{QStringLiteral("check"), QStringLiteral("--game"),
+                                QStringLiteral("game"), QStringLiteral("--mod"),
+                                QStringLiteral("valve")};
+        const Run text = run(check);
+        QCOMPARE(text.status, 1);
+        const QStringList lines = outLines(text);
+        QCOMPARE(lines.size(), 5);
+        QCOMPARE(lines[0], QStringLiteral("FAIL Installed: valve has neither tempdecal.wad nor "
+                                          "pldecal.wad. Choose a spray and press Change."));
+        QCOMPARE(lines[1], QStringLiteral("?? Not replaced by the game: There is no spray to "
+                                          "compare."));
+        QVERIFY2(lines[4].startsWith(QStringLiteral("ok Game not running: ")),
+                 qPrintable(lines[4]));
+
+        const Run json = run(check + QStringList{QStringLiteral("--json")});
+        QCOMPARE(json.status, 1);
+        QJsonParseError parseError{};
+        const QJsonArray all = QJsonDocument::fromJson(json.out.toUtf8(), &parseError).array();
+        QCOMPARE(parseError.error, QJsonParseError::NoError);
+        QStringList results;
+        for (const auto &each : all) {
+            const QJsonObject o = each.toObject();
+            QCOMPARE(o.keys(), (QStringList{QStringLiteral("check"), QStringLiteral("detail"),
+                                            QStringLiteral("result")}));
+            results << o[QStringLiteral("check")].toString() + QLatin1Char('=')
+                           + o[QStringLiteral("result")].toString();
+        }
+        QCOMPARE(results, (QStringList{QStringLiteral("installed=fail"),
+                                       QStringLiteral("not-replaced=unknown"),
+                                       QStringLiteral("guarded=unknown"),
+                                       QStringLiteral("uploads-and-downloads=ok"),
+                                       QStringLiteral("game-not-running=ok")}));
     }
 
     void version()
