@@ -173,44 +173,6 @@ stop_app() {
     fi
 }
 
-# menu_command ENTRY: the entry's Exec= as arguments, one a line, read by the
-# desktop entry rules (string escapes, then quoting); field codes refused
-menu_command() {
-    python3 - "$1" << 'EOF'
-import sys
-
-exec_line = None
-with open(sys.argv[1], encoding="utf-8") as entry:
-    for line in entry:
-        if line.startswith("Exec="):
-            exec_line = line[len("Exec="):].rstrip("\n")
-if exec_line is None:
-    sys.exit("no Exec= line")
-value = exec_line.replace("\\\\", "\0").replace("\\s", " ").replace("\0", "\\")
-arguments, current, quoted, escaped, started = [], "", False, False, False
-for c in value:
-    if escaped:
-        current, escaped = current + c, False
-    elif quoted and c == "\\":
-        escaped = True
-    elif c == '"':
-        quoted, started = not quoted, True
-    elif c == " " and not quoted:
-        if started or current:
-            arguments.append(current)
-        current, started = "", False
-    elif c == "%" and not quoted:
-        sys.exit("a field code in Exec=")
-    else:
-        current += c
-if quoted:
-    sys.exit("an unclosed quote in Exec=")
-if started or current:
-    arguments.append(current)
-print("\n".join(arguments))
-EOF
-}
-
 check_unpacked_programs() {
     version=$(as_player env -C "$download" ./tagswap-spray --version) || fail "tagswap-spray --version failed"
     case $name in
@@ -276,13 +238,13 @@ check_resolved_libraries() {
 
 check_menu_start() {
     entry=$root/home/player/.local/share/applications/$app_id.desktop
-    command=$(menu_command "$entry") || fail "cannot read the command of $entry"
+    command=$(python3 "$here/desktop_exec.py" "$entry") || fail "cannot read the command of $entry"
     say "starting Tagswap as the menu does: $(echo "$command" | tr '\n' ' ')"
     saved_ifs=$IFS
     IFS='
 '
     set -f
-    # shellcheck disable=SC2086 # one argument a line, as menu_command prints them
+    # shellcheck disable=SC2086 # one argument a line, as desktop_exec.py prints them
     set -- $command
     set +f
     IFS=$saved_ifs
