@@ -208,7 +208,7 @@ check_resolved_libraries() {
     prefix=/home/player/.local/share/tagswap
     carried=$(ls "$root$prefix/lib")
     # shellcheck disable=SC2046 # one file name a line, none with spaces
-    chroot "$root" ldd $(cd "$root" && find ".$prefix" -type f -name '*.so*' -o -type f -path "*/bin/tagswap*" |
+    chroot "$root" ldd $(cd "$root" && find ".$prefix" -type f |
         while read -r file; do head -c 4 "$file" | grep -q '^.ELF' && echo "${file#.}"; done) \
         > "$work/ldd.txt" 2>&1 || true
     if grep -q 'not found' "$work/ldd.txt"; then
