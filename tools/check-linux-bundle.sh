@@ -253,17 +253,29 @@ check_menu_start() {
     notice=$(wait_for_window "Information")
     [ -n "$notice" ] || { cat "$work/app.log" >&2; fail "Tagswap showed no first-run notice"; }
     xdotool windowfocus --sync "$notice" key Return
-    [ -n "$(wait_for_window "Tagswap Beta")" ] || { cat "$work/app.log" >&2; fail "no main window"; }
+    main=$(wait_for_window "Tagswap Beta")
+    [ -n "$main" ] || { cat "$work/app.log" >&2; fail "no main window"; }
     case $(readlink "/proc/$app_pid/cwd") in
         */home/player/.local/share/Tagswap/sprays) ;;
         *) fail "the menu entry started Tagswap in $(readlink "/proc/$app_pid/cwd"), not the sprays folder" ;;
     esac
+    # The spray maker's window comes from its plugin, loaded only now: the
+    # list's context menu, whose first enabled entry makes a spray.
+    xdotool windowfocus --sync "$main" key shift+F10
+    sleep 0.5
+    xdotool key Down Return
+    if [ -z "$(wait_for_window "Make Spray")" ]; then
+        cat "$work/app.log" >&2
+        fail "the spray maker's window did not open; shown: $(xdotool search --onlyvisible --name . getwindowname %@ | tr '\n' ' ')"
+    fi
+    grep -q /home/player/.local/share/tagswap/lib/tagswap/tagswap-spray-maker.so "/proc/$app_pid/maps" ||
+        fail "the spray maker's window opened without the installed plugin"
     # The Qt libraries and plugins the running program really loaded.
     outside=$(grep -o -E '/[^ ]*(libQt6|/plugins/)[^ ]*' "/proc/$app_pid/maps" | sed "s|^$root/|/|" |
         sort -u | grep -v '^/home/player/.local/share/tagswap/' || true)
     grep -q '/plugins/platforms/libqxcb.so' "/proc/$app_pid/maps" || fail "Tagswap did not load the X11 plugin"
     [ -z "$outside" ] || fail "Tagswap loaded Qt from outside the download: $outside"
-    say "the installed menu entry started Tagswap; its main window is mapped, every Qt library from the download"
+    say "the installed menu entry started Tagswap in the sprays folder; its main window and the spray maker's are mapped, every Qt library and plugin from the download"
     stop_app
 }
 
