@@ -5,7 +5,7 @@
 # no Qt and no libimagequant. There, as an ordinary user, it unpacks the
 # download, makes a spray of a PNG and of a JPEG with ./tagswap-spray, runs
 # install.sh, starts Tagswap by the installed menu entry's command until its
-# main window is mapped, lists the libraries every program and plugin resolves
+# main window is mapped and opens the spray maker's window from it, lists the libraries every program and plugin resolves
 # (failing when a Qt library, or any the download carries, comes from outside
 # it), uninstalls and finds the sprays and settings still there, and starts
 # ./tagswap from the unpacked folder. Before that it reads the newest C and C++
