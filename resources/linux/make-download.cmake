@@ -7,11 +7,15 @@
 # later comes along, with what it loads, without a change here.
 
 cmake_minimum_required(VERSION 3.25)
-foreach(input BUILD_DIR NAME QT_PLUGIN_DIR PATCHELF)
+foreach(input BUILD_DIR NAME QT_PLUGIN_DIR)
     if(NOT ${input})
         message(FATAL_ERROR "make-download.cmake needs -D ${input}=...")
     endif()
 endforeach()
+if(NOT PATCHELF)
+    message(FATAL_ERROR "patchelf was not found when the build was configured "
+                        "(tools/install-deps.sh installs it; then configure again)")
+endif()
 set(here ${CMAKE_CURRENT_LIST_DIR})
 include(${here}/system-libraries.cmake)
 
