@@ -144,6 +144,20 @@ std::optional<QSize> vectorSize(QSvgRenderer &renderer, const QString &path, QSt
     return size.scaled(kMaxVectorSide, kMaxVectorSide, Qt::KeepAspectRatio).expandedTo({1, 1});
 }
 
+// A drawing's pictures are made as it is parsed and converted as it is drawn; one
+// that could not be made is left out, which would be a spray missing part of it.
+bool noPictureLost(const DecoderWarnings &warnings, const QString &path, QString *error)
+{
+    if (warnings.outOfMemory())
+        return deny(error, beyondMemory(path));
+    if (warnings.lostPicture())
+        return deny(error, tr("%1 holds a picture that cannot be read: it is damaged or needs "
+                              "more than the %2 MiB a picture may take.")
+                               .arg(fileName(path))
+                               .arg(kReaderMemoryMiB));
+    return true;
+}
+
 std::shared_ptr<Picture::Source> openDrawing(const QString &path, QString *error)
 {
     const auto xml = readDrawing(path, error);
@@ -151,7 +165,12 @@ std::shared_ptr<Picture::Source> openDrawing(const QString &path, QString *error
         return nullptr;
     auto source = std::make_shared<Picture::Source>();
     source->path = path;
-    source->drawing = std::make_unique<QSvgRenderer>(*xml);
+    {
+        const DecoderWarnings warnings;
+        source->drawing = std::make_unique<QSvgRenderer>(*xml);
+        if (!noPictureLost(warnings, path, error))
+            return nullptr;
+    }
     const auto size = vectorSize(*source->drawing, path, error);
     if (!size)
         return nullptr;
@@ -179,11 +198,14 @@ std::optional<LoadedImage> drawVector(const Picture::Source &source, int frame, 
         drawn.scale(kMaxVectorSide, kMaxVectorSide, Qt::KeepAspectRatio);
     QImage image(drawn.expandedTo(QSize(1, 1)), QImage::Format_ARGB32_Premultiplied);
     if (image.isNull())
-        return fail(error, tr("There is not enough memory to draw %1.").arg(fileName(source.path)));
+        return fail(error, beyondMemory(source.path));
     image.fill(Qt::transparent);
+    const DecoderWarnings warnings;
     QPainter painter(&image);
     source.drawing->render(&painter);
     painter.end();
+    if (!noPictureLost(warnings, source.path, error))
+        return std::nullopt;
     return LoadedImage{image, source.header.size, 1};
 }
 
@@ -457,9 +479,12 @@ std::optional<LoadedImage> decodeRaster(const Picture::Source &source, int frame
     if (!withinBudget(source, delivered, error))
         return std::nullopt;
     auto image = readFrame(reader, frame, source.path, error);
+    if (image)
+        *image = transformed(*image, source.exifTurn);
+    if (warnings.outOfMemory())
+        return fail(error, beyondMemory(source.path));
     if (!image)
         return std::nullopt;
-    *image = transformed(*image, source.exifTurn);
     if (!warnings.missingData().isEmpty())
         return fail(error, tr("%1 is damaged: %2").arg(name, warnings.missingData()));
     if (pixelsOf(image->size()) > kMaxImagePixels)
@@ -480,6 +505,8 @@ std::shared_ptr<Picture::Source> openAny(const QString &path, QString *error)
     if (reader.format() == "svg" || reader.format() == "svgz")
         return openDrawing(path, error);
     auto source = openRaster(path, reader, error);
+    if (warnings.outOfMemory())
+        return refuse(error, beyondMemory(path));
     if (source && !warnings.missingData().isEmpty())
         return refuse(error, tr("%1 is damaged: %2").arg(fileName(path), warnings.missingData()));
     return source;
@@ -554,6 +581,20 @@ bool hasTransparency(const QImage &image)
         }
     }
     return false;
+}
+
+QString beyondMemory(const QString &path)
+{
+    return tr("%1 cannot be read within the %2 MiB of memory a picture may take.")
+        .arg(fileName(path))
+        .arg(kReaderMemoryMiB);
+}
+
+QString beyondTime(const QString &path)
+{
+    return tr("%1 cannot be read within the %2 seconds a picture may take.")
+        .arg(fileName(path))
+        .arg(kReaderSeconds);
 }
 
 } // namespace spray
