@@ -27,6 +27,7 @@ const QLatin1String kReaderFile("tagswap-spray");
 constexpr qint64 kMiB = qint64(1024) * 1024;
 // How often the parent looks at the reader between its answers.
 constexpr int kTickMs = 20;
+constexpr int kStartMs = 30'000;
 constexpr int kUsage = 2;
 const QLatin1String kAnySize("any");
 
@@ -55,12 +56,13 @@ QStringList readerArguments(const QString &path, const PictureNeed &need)
             need.size ? sizeChoiceText(*need.size) : QString(kAnySize), fitText(need.fit)};
 }
 
-enum class Waited { Answered, OutOfTime, Cancelled, Overlong };
+enum class Waited { Ended, Ready, OutOfTime, Cancelled, Overlong, NeverReady };
 
-// The reader's standard output until it ends; what it writes is bounded, and so is
-// the time it takes on the clock, whatever the system counts.
-Waited awaitReply(QProcess &reader, const QDeadlineTimer &deadline, const std::atomic<bool> *cancel,
-                  QByteArray *reply)
+// The reader's standard output until it ends, or until it has sent readyAt bytes;
+// what it writes is bounded, and so is the time it takes on the clock, whatever the
+// system counts.
+Waited awaitReader(QProcess &reader, const QDeadlineTimer &deadline,
+                   const std::atomic<bool> *cancel, QByteArray *reply, qsizetype readyAt)
 {
     for (;;) {
         if (cancel && cancel->load())
@@ -74,8 +76,23 @@ Waited awaitReply(QProcess &reader, const QDeadlineTimer &deadline, const std::a
         if (reply->size() > kMaxReplyBytes)
             return Waited::Overlong;
         if (ended)
-            return Waited::Answered;
+            return Waited::Ended;
+        if (reply->size() >= readyAt)
+            return Waited::Ready;
     }
+}
+
+// Started, the reader says it is ready once its limits hold; from then on the picture
+// has its kReaderSeconds on the clock. Starting takes what it takes (under Wine, a
+// second or more), within a bound of its own.
+Waited awaitReply(QProcess &reader, const std::atomic<bool> *cancel, QByteArray *reply)
+{
+    const Waited started =
+        awaitReader(reader, QDeadlineTimer(kStartMs), cancel, reply, kReplyStartBytes);
+    if (started != Waited::Ready)
+        return started == Waited::OutOfTime ? Waited::NeverReady : started;
+    return awaitReader(reader, QDeadlineTimer(kReaderSeconds * 1000), cancel, reply,
+                       kMaxReplyBytes + 1);
 }
 
 std::optional<LoadedImage> answerOf(const QProcess &reader, const QByteArray &reply,
@@ -180,23 +197,26 @@ std::optional<LoadedImage> readPicture(const QString &path, const PictureNeed &n
     reader.setArguments(readerArguments(path, need));
     reader.setStandardInputFile(QProcess::nullDevice());
     reader.setStandardErrorFile(QProcess::nullDevice());
-    const QDeadlineTimer deadline(kReaderSeconds * 1000);
     reader.start();
-    if (!reader.waitForStarted(kReaderSeconds * 1000))
+    if (!reader.waitForStarted(kStartMs))
         return fail(error, tr("%1 could not be read: the picture reader %2 could not be "
                               "started: %3")
                                .arg(fileName(path), QDir::toNativeSeparators(reader.program()),
                                     reader.errorString()));
     QByteArray reply;
-    const Waited waited = awaitReply(reader, deadline, cancel, &reply);
-    if (waited == Waited::Answered)
+    const Waited waited = awaitReply(reader, cancel, &reply);
+    if (waited == Waited::Ended)
         return answerOf(reader, reply, path, error);
     reader.kill();
-    reader.waitForFinished(kReaderSeconds * 1000);
+    reader.waitForFinished(kStartMs);
     if (waited == Waited::OutOfTime)
         return fail(error, beyondTime(path));
     if (waited == Waited::Cancelled)
         return fail(error, tr("Reading %1 was cancelled.").arg(fileName(path)));
+    if (waited == Waited::NeverReady)
+        return fail(
+            error,
+            tr("%1 could not be read: the picture reader did not get ready.").arg(fileName(path)));
     return fail(
         error,
         tr("%1 could not be read: the picture reader's reply makes no sense.").arg(fileName(path)));
@@ -231,7 +251,9 @@ int runPictureReader(const QStringList &arguments)
                                     .arg(fileName(path), error)))
                    ? 0
                    : 1;
-    return writeToStdout(pictureReplyFor(path, *need)) ? 0 : 1;
+    if (!writeToStdout(replyStart()))
+        return 1;
+    return writeToStdout(pictureReplyFor(path, *need).mid(kReplyStartBytes)) ? 0 : 1;
 }
 
 } // namespace spray

@@ -27,7 +27,7 @@ QString tr(const char *text)
 
 QByteArray head(char kind)
 {
-    return QByteArray(kMagic, kMagicBytes) + kVersion + kind;
+    return replyStart() + kind;
 }
 
 void append32(QByteArray &bytes, qint64 value)
@@ -97,6 +97,12 @@ std::optional<LoadedImage> pictureIn(const QByteArray &reply)
 }
 
 } // namespace
+
+QByteArray replyStart()
+{
+    static_assert(kMagicBytes + 1 == kReplyStartBytes);
+    return QByteArray(kMagic, kMagicBytes) + kVersion;
+}
 
 QByteArray pictureReply(const LoadedImage &image)
 {

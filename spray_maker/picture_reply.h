@@ -20,6 +20,11 @@ inline constexpr qint64 kMaxReplyPixels = qint64(4096) * 4096;
 inline constexpr qint64 kMaxReplyBytes = 64 + kMaxReplyPixels * 4;
 inline constexpr int kMaxReplyMessageBytes = 1024;
 
+// Every reply starts with these bytes. The reader sends them as soon as its limits
+// hold, before it reads anything of the picture: the picture's time starts then.
+inline constexpr qsizetype kReplyStartBytes = 5;
+QByteArray replyStart();
+
 QByteArray pictureReply(const LoadedImage &image);
 QByteArray refusalReply(const QString &message);
 

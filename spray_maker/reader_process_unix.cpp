@@ -41,6 +41,17 @@ qint64 mappedBytes()
     return statm.readLine().split(' ').value(0).toLongLong() * ::sysconf(_SC_PAGESIZE);
 }
 
+// Whole seconds of processor time so far, rounded up.
+qint64 secondsUsed()
+{
+    rusage usage{};
+    if (::getrusage(RUSAGE_SELF, &usage) != 0)
+        return 0;
+    const qint64 micro = (qint64(usage.ru_utime.tv_sec) + usage.ru_stime.tv_sec) * 1'000'000
+                         + usage.ru_utime.tv_usec + usage.ru_stime.tv_usec;
+    return (micro + 999'999) / 1'000'000;
+}
+
 void endOverTime(int)
 {
     ::_exit(kReaderOverTime);
@@ -54,9 +65,10 @@ bool limitThisProcess(qint64 memoryBytes, int seconds, QString *error)
     const rlimit noCore{0, 0};
     ::setrlimit(RLIMIT_CORE, &noCore);
     // The soft limit sends SIGXCPU, which ends it as over time; a second later the
-    // hard one ends it whatever it does.
+    // hard one ends it whatever it does. The time it took to start is not the picture's.
     std::signal(SIGXCPU, endOverTime);
-    const rlimit processor{rlim_t(seconds), rlim_t(seconds) + 1};
+    const rlim_t soft = rlim_t(secondsUsed() + seconds);
+    const rlimit processor{soft, soft + 1};
     if (::setrlimit(RLIMIT_CPU, &processor) != 0)
         return deny(error, tr("processor time: %1").arg(systemError()));
     const qint64 mapped = mappedBytes();

@@ -68,6 +68,7 @@ bool jobHoldsThisProcess()
     limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_PROCESS_MEMORY
                                               | JOB_OBJECT_LIMIT_PROCESS_TIME
                                               | JOB_OBJECT_LIMIT_DIE_ON_UNHANDLED_EXCEPTION;
+    // Counted from the process's start, as the job counts; at most the same as the watch.
     limits.BasicLimitInformation.PerProcessUserTimeLimit.QuadPart =
         LONGLONG(g_limits.milliseconds) * 10'000;
     limits.ProcessMemoryLimit = SIZE_T(g_limits.committedBytes);
@@ -83,7 +84,8 @@ bool limitThisProcess(qint64 memoryBytes, int seconds, QString *error)
 {
     // A crash ends the reader at once, with no box waiting for a click.
     SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX | SEM_NOOPENFILEERRORBOX);
-    g_limits = {committedBytes() + memoryBytes, qint64(seconds) * 1000};
+    // What it took to start is not the picture's.
+    g_limits = {committedBytes() + memoryBytes, processorMilliseconds() + qint64(seconds) * 1000};
     if (!jobHoldsThisProcess()) {
         *error = tr("the job object: error %1").arg(GetLastError());
         return false;
