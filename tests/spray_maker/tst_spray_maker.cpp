@@ -2,6 +2,7 @@
 #include "game_view.h"
 #include "hostile_pictures.h"
 #include "picture_reader.h"
+#include "picture_reply.h"
 #include "spray_maker.h"
 
 #include <QBuffer>
@@ -882,6 +883,64 @@ private slots:
                          + std::abs(qBlue(shown) - qBlue(corner))
                      < 60,
                  qPrintable(QString::number(shown, 16)));
+    }
+
+    // The reader may be taken over by what it decodes: the parent takes only a reply
+    // whose every size is in bounds and matches the bytes sent, and a refusal as one line.
+    void readerReply_data()
+    {
+        QTest::addColumn<QByteArray>("reply");
+        QTest::addColumn<QSize>("sent"); // empty: refused
+        QTest::addColumn<QString>("said");
+        const QByteArray picture =
+            pictureReply(LoadedImage{filled(QSize(3, 2), 0x80c04020), QSize(30, 20), 2});
+        const QByteArray start = replyStart();
+        const auto claiming = [&](quint32 nominal, quint32 frames, quint32 width, quint32 height) {
+            return start + 'P' + le32(nominal) + le32(nominal) + le32(frames) + le32(width)
+                   + le32(height) + QByteArray(4, 'x');
+        };
+        const QString nonsense = QStringLiteral("x.png could not be read: the picture reader's "
+                                                "reply makes no sense.");
+        QTest::newRow("a picture") << picture << QSize(3, 2) << "";
+        QTest::newRow("a refusal")
+            << refusalReply(QStringLiteral("x.png is damaged.")) << QSize() << "x.png is damaged.";
+        QTest::newRow("a refusal of three lines")
+            << refusalReply(QStringLiteral("x.png\nis\rdamaged.")) << QSize()
+            << "x.png is damaged.";
+        QTest::newRow("nothing") << QByteArray() << QSize() << nonsense;
+        QTest::newRow("another version")
+            << QByteArray(picture).replace(4, 1, "\x02") << QSize() << nonsense;
+        QTest::newRow("another kind")
+            << QByteArray(picture).replace(5, 1, "X") << QSize() << nonsense;
+        QTest::newRow("a byte short") << picture.chopped(1) << QSize() << nonsense;
+        QTest::newRow("a byte over") << picture + 'x' << QSize() << nonsense;
+        QTest::newRow("no pixels") << claiming(30, 1, 0, 1) << QSize() << nonsense;
+        QTest::newRow("a side past an int")
+            << claiming(30, 1, 0x80000000u, 1) << QSize() << nonsense;
+        QTest::newRow("more pixels than a reply carries")
+            << claiming(30, 1, 4097, 4096) << QSize() << nonsense;
+        QTest::newRow("a nominal size over 100 megapixels")
+            << claiming(10001, 1, 1, 1) << QSize() << nonsense;
+        QTest::newRow("no frames") << claiming(30, 0, 1, 1) << QSize() << nonsense;
+        QTest::newRow("a refusal longer than a line may be")
+            << start + 'R' + le32(2000) + QByteArray(2000, 'a') << QSize() << nonsense;
+        QTemporaryDir dir;
+        const QString thin = dir.filePath(QStringLiteral("thin.png"));
+        QImage line(20000, 1000, QImage::Format_Mono);
+        line.fill(1);
+        QVERIFY(line.save(thin));
+        QTest::newRow("a long thin picture, reduced to what a reply carries")
+            << pictureReplyFor(thin, PictureNeed{}) << QSize(18317, 915) << "";
+    }
+    void readerReply()
+    {
+        QFETCH(QByteArray, reply);
+        QFETCH(QSize, sent);
+        QFETCH(QString, said);
+        QString error;
+        const auto picture = pictureFromReply(reply, QStringLiteral("x.png"), &error);
+        QCOMPARE(error, said);
+        QCOMPARE(picture ? picture->image.size() : QSize(), sent);
     }
 
     void drawingIsDrawnLarge()
