@@ -99,6 +99,14 @@ QByteArray firstBytes(const QString &path, qint64 count)
     return file.open(QIODevice::ReadOnly) ? file.read(count) : QByteArray();
 }
 
+QByteArray lastBytes(const QString &path, qint64 count)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly) || !file.seek(std::max<qint64>(0, file.size() - count)))
+        return {};
+    return file.read(count);
+}
+
 bool hasDrawingName(const QString &path)
 {
     const QString suffix = QFileInfo(path).suffix().toLower();
@@ -253,6 +261,26 @@ bool readJpegFactsInto(Picture::Source &source, QString *error)
     return true;
 }
 
+// Whether the file runs whole to the end its format marks; cut is what is said of one
+// that does not.
+bool runsToItsEnd(const Picture::Source &source, Wholeness (*wholeness)(QIODevice &),
+                  const QString &cut, QString *error)
+{
+    const QString name = fileName(source.path);
+    QFile file(source.path);
+    if (!file.open(QIODevice::ReadOnly))
+        return deny(error, tr("%1 cannot be read: %2").arg(name, file.errorString()));
+    switch (wholeness(file)) {
+    case Wholeness::Whole:
+        return true;
+    case Wholeness::CutShort:
+        return deny(error, tr("%1 is cut short: %2.").arg(name, cut));
+    case Wholeness::Damaged:
+        break;
+    }
+    return deny(error, tr("%1 is damaged: its blocks stop making sense before its end.").arg(name));
+}
+
 // The readers fill in what is missing from a picture cut short and call it read.
 bool isWhole(const Picture::Source &source, QString *error)
 {
@@ -260,8 +288,17 @@ bool isWhole(const Picture::Source &source, QString *error)
     if (source.jpeg && !source.jpeg->complete)
         return deny(error,
                     tr("%1 is cut short: its JPEG data stops before the end marker.").arg(name));
+    if (source.format == "gif")
+        return runsToItsEnd(source, gifWholeness,
+                            tr("its GIF data stops before the trailer that ends it"), error);
+    if (source.format == "xbm" && !closesXbm(lastBytes(source.path, 64)))
+        return deny(
+            error, tr("%1 is cut short: its bits stop before the brace that ends them.").arg(name));
     if (source.format != "bmp")
         return true;
+    if (!runsToItsEnd(source, bmpRleWholeness,
+                      tr("its compressed pixels stop before the mark that ends them"), error))
+        return false;
     const auto end = bmpPixelDataEnd(firstBytes(source.path, 64));
     if (end && *end > source.fileBytes)
         return deny(error, tr("%1 is cut short: it has %2 bytes, its header says its pixels "

@@ -772,6 +772,24 @@ private slots:
         QTest::newRow("BMP") << "whole.bmp" << encoded(picture, "bmp") << "";
         QTest::newRow("BMP cut short")
             << "cut.bmp" << cutShort(encoded(picture, "bmp"), 0.9) << "cut short";
+        const QByteArray gif = readAll(kData + QStringLiteral("/two_frames.gif"));
+        QTest::newRow("GIF") << "whole.gif" << gif << "";
+        QTest::newRow("GIF cut in half") << "cut.gif" << cutShort(gif, 0.5) << "cut short";
+        QTest::newRow("GIF without its trailer") << "cut.gif" << gif.chopped(1) << "cut short";
+        QTest::newRow("GIF with a block of no kind")
+            << "bad.gif" << QByteArray(gif).insert(gif.size() - 1, 'x') << "damaged";
+        for (const int bits : {8, 4}) {
+            const QByteArray rle = rleBmp(64, 64, bits);
+            QTest::addRow("RLE%d BMP", bits) << "rle.bmp" << rle << "";
+            QTest::addRow("RLE%d BMP, two thirds of its pixels cut", bits)
+                << "cut.bmp" << rle.left(rle.size() - (rle.size() - 118) * 2 / 3) << "cut short";
+            // As some writers end it: whole, for every row has ended.
+            QTest::addRow("RLE%d BMP whose last row ends without the end mark", bits)
+                << "rle.bmp" << rle.chopped(2) + QByteArray(2, '\0') << "";
+        }
+        const QByteArray xbm = encoded(somePicture(QSize(64, 48)), "xbm");
+        QTest::newRow("XBM") << "bits.xbm" << xbm << "";
+        QTest::newRow("XBM cut short") << "cut.xbm" << cutShort(xbm, 0.9) << "cut short";
         // Past what the gate can see: held by the limits of the reader's process.
         QTest::newRow("drawing holding a GIF of a 10000x10000 screen")
             << "inline.svg" << drawingHolding(gifOfScreen(10000, 10000)) << "512 MiB of memory";

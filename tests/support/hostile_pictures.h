@@ -128,6 +128,43 @@ inline QByteArray largeOneBitPng()
     return encoded(image, "png");
 }
 
+// A BMP compressed with RLE, 8 or 4 bits a pixel, at most 255 pixels wide, in rows
+// of 16 colours in turn: each row a few pixels as they are (an odd count, which
+// needs padding), one run of the row's colour, and the end of the row; the end of
+// the bitmap after the last.
+inline QByteArray rleBmp(int width, int height, int bits)
+{
+    const bool fourBits = bits == 4;
+    const int literal = fourBits ? 5 : 3;
+    const int literalBytes = fourBits ? (literal + 1) / 2 : literal;
+    QByteArray pixels;
+    for (int y = 0; y < height; ++y) {
+        const char colour = char(y % 16);
+        const char value = fourBits ? char(colour << 4 | colour) : colour;
+        pixels += '\0' + QByteArray(1, char(literal)) + QByteArray(literalBytes, value)
+                  + QByteArray(literalBytes % 2, '\0');
+        pixels += char(width - literal) + QByteArray(1, value);
+        pixels += QByteArray(y + 1 == height ? "\0\1" : "\0\0", 2);
+    }
+    QByteArray palette;
+    for (int i = 0; i < 16; ++i)
+        palette += QByteArray(1, char(i * 16)) + char(255 - i * 16) + char(i * 8) + '\0';
+    QByteArray header(54, '\0');
+    header[0] = 'B';
+    header[1] = 'M';
+    qToLittleEndian<quint32>(quint32(54 + palette.size() + pixels.size()), header.data() + 2);
+    qToLittleEndian<quint32>(quint32(54 + palette.size()), header.data() + 10);
+    qToLittleEndian<quint32>(40, header.data() + 14);
+    qToLittleEndian<qint32>(width, header.data() + 18);
+    qToLittleEndian<qint32>(height, header.data() + 22);
+    qToLittleEndian<quint16>(1, header.data() + 26);
+    qToLittleEndian<quint16>(quint16(bits), header.data() + 28);
+    qToLittleEndian<quint32>(fourBits ? 2 : 1, header.data() + 30); // RLE4, RLE8
+    qToLittleEndian<quint32>(quint32(pixels.size()), header.data() + 34);
+    qToLittleEndian<quint32>(16, header.data() + 46); // colours
+    return header + palette + pixels;
+}
+
 // A PNG chunk: its length, type and data, and the CRC of the type and data.
 inline QByteArray pngChunk(const QByteArray &type, const QByteArray &data)
 {
