@@ -105,7 +105,7 @@ private slots:
         QVERIFY(writeFile(path(QStringLiteral("page.png")), largeOneBitPng()));
         QVERIFY(writeFile(path(QStringLiteral("logo.svgz")), gzipped(smallDrawing(), {}, 0, {})));
         QVERIFY(writeFile(path(QStringLiteral("inline.svg")),
-                          drawingHolding(gifOfScreen(10000, 10000))));
+                          drawingHolding(deepPngHeaderClaiming(10000, 9000))));
         QVERIFY(writeFile(path(QStringLiteral("good.wad")), goodSpray()));
         QVERIFY(writeFile(path(QStringLiteral("cut.wad")), goodSpray().left(3000)));
         QVERIFY(writeFile(path(QStringLiteral("taken.wad")), "keep me"));

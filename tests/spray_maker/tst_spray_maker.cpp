@@ -787,14 +787,27 @@ private slots:
             QTest::addRow("RLE%d BMP whose last row ends without the end mark", bits)
                 << "rle.bmp" << rle.chopped(2) + QByteArray(2, '\0') << "";
         }
+        // Cut short, found by their own readers.
+        for (const char *format : {"webp", "tiff"}) {
+            QTest::addRow("%s cut short", format)
+                << "cut." + QString::fromLatin1(format) << cutShort(encoded(picture, format), 0.9)
+                << "cannot be read";
+        }
+        QTest::newRow("drawing cut short")
+            << "cut.svg" << cutShort(smallDrawing(), 0.9) << "not a drawing";
         const QByteArray xbm = encoded(somePicture(QSize(64, 48)), "xbm");
         QTest::newRow("XBM") << "bits.xbm" << xbm << "";
         QTest::newRow("XBM cut short") << "cut.xbm" << cutShort(xbm, 0.9) << "cut short";
-        // Past what the gate can see: held by the limits of the reader's process.
+        // Past what the gate can see: held by the limits of the reader's process. Qt's
+        // own limit on one picture refuses at once a picture the drawing holds.
+        QTest::newRow("drawing holding a PNG claiming 10000x9000 in 16 bits")
+            << "inline.svg" << drawingHolding(deepPngHeaderClaiming(10000, 9000))
+            << "512 MiB of memory";
+        // These take a second of decoding before the system's limit on memory ends them:
+        // on a busy machine the clock may end them first.
         QTest::newRow("drawing holding a GIF of a 10000x10000 screen")
-            << "inline.svg" << drawingHolding(gifOfScreen(10000, 10000)) << "512 MiB of memory";
-        // Decoding takes a second before memory runs out: on a busy machine, the clock
-        // may end it first.
+            << "inline.svg" << drawingHolding(gifOfScreen(10000, 10000))
+            << "cannot be read within the";
         QTest::newRow("drawing holding a 10000x10000 PNG")
             << "inline.svg" << drawingHolding(flatRgbaPng(10000, 10000))
             << "cannot be read within the";

@@ -255,8 +255,8 @@ private slots:
             << "cut.bmp" << cutShort(encoded(photo, "bmp")) << "cut short";
         QTest::newRow("progressive JPEG claiming 9999x9999")
             << "bomb.jpg" << progressiveJpegClaiming(9999, 9999) << "progressive JPEG";
-        QTest::newRow("drawing holding a GIF of a 10000x10000 screen")
-            << "inline.svg" << drawingHolding(gifOfScreen(10000, 10000)) << "512 MiB";
+        QTest::newRow("drawing holding a PNG claiming 10000x9000 in 16 bits")
+            << "inline.svg" << drawingHolding(deepPngHeaderClaiming(10000, 9000)) << "512 MiB";
     }
     void unreadableImageIsSaidAndNotSaved()
     {
