@@ -91,7 +91,7 @@ Waited awaitReply(QProcess &reader, const std::atomic<bool> *cancel, QByteArray 
         awaitReader(reader, QDeadlineTimer(kStartMs), cancel, reply, kReplyStartBytes);
     if (started != Waited::Ready)
         return started == Waited::OutOfTime ? Waited::NeverReady : started;
-    return awaitReader(reader, QDeadlineTimer(kReaderSeconds * 1000), cancel, reply,
+    return awaitReader(reader, QDeadlineTimer(kReaderClockMs), cancel, reply,
                        kMaxReplyBytes + 1);
 }
 

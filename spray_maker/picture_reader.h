@@ -29,6 +29,16 @@ inline constexpr int kReaderOverTime = 4;
 // Enough of any picture for a spray of any size and fit: twice the largest canvas.
 inline constexpr QSize kCoverForAnySpray(2 * kMaxCanvasSide, 2 * kMaxCanvasSide);
 
+// How long the parent lets the reader run on the clock, from when it is ready: its
+// kReaderSeconds, or, in a build instrumented to find memory faults (several times
+// slower, and slower still on a busy machine), four times that. The processor limit
+// stays kReaderSeconds in every build.
+#ifdef TAGSWAP_SANITIZED
+inline constexpr int kReaderClockMs = 4 * kReaderSeconds * 1000;
+#else
+inline constexpr int kReaderClockMs = kReaderSeconds * 1000;
+#endif
+
 // What the maker needs of a picture: one frame, reduced to what a spray of this size
 // and fit needs; without a size, to kCoverForAnySpray (the window makes spray after
 // spray from one reading).
