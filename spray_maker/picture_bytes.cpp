@@ -217,7 +217,7 @@ bool skipSubBlocks(ByteStream &in)
 bool skipColourTable(ByteStream &in, int packed)
 {
     constexpr int kHasTable = 0x80;
-    return !(packed & kHasTable) || in.skip(3 * (2 << (packed & 7)));
+    return !(packed & kHasTable) || in.skip(qsizetype(3) * (2 << (packed & 7)));
 }
 
 bool skipGifFrame(ByteStream &in)

@@ -91,8 +91,7 @@ Waited awaitReply(QProcess &reader, const std::atomic<bool> *cancel, QByteArray 
         awaitReader(reader, QDeadlineTimer(kStartMs), cancel, reply, kReplyStartBytes);
     if (started != Waited::Ready)
         return started == Waited::OutOfTime ? Waited::NeverReady : started;
-    return awaitReader(reader, QDeadlineTimer(kReaderClockMs), cancel, reply,
-                       kMaxReplyBytes + 1);
+    return awaitReader(reader, QDeadlineTimer(kReaderClockMs), cancel, reply, kMaxReplyBytes + 1);
 }
 
 std::optional<LoadedImage> answerOf(const QProcess &reader, const QByteArray &reply,
@@ -178,7 +177,7 @@ std::optional<PictureNeed> needIn(const QStringList &arguments)
 
 QString pictureReaderProgram()
 {
-    const QString chosen = qEnvironmentVariable("TAGSWAP_PICTURE_READER");
+    QString chosen = qEnvironmentVariable("TAGSWAP_PICTURE_READER");
     if (!chosen.isEmpty())
         return chosen;
     return QDir(QCoreApplication::applicationDirPath()).filePath(kReaderFile);
@@ -240,7 +239,7 @@ int runPictureReader(const QStringList &arguments)
     const auto need = needIn(arguments);
     if (!need)
         return kUsage;
-    const QString path = arguments.constFirst();
+    const QString &path = arguments.constFirst();
     std::set_new_handler(endOutOfMemory);
     std::set_terminate(endOnUncaught);
     QString error;

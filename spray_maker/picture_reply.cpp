@@ -18,7 +18,7 @@ constexpr char kRefusal = 'R';
 constexpr qsizetype kHeadBytes = kMagicBytes + 2;
 // Nominal width and height, frames, then the width and height of the pixels sent.
 constexpr int kPictureFields = 5;
-constexpr qsizetype kPictureHeadBytes = kHeadBytes + kPictureFields * 4;
+constexpr qsizetype kPictureHeadBytes = kHeadBytes + qsizetype(kPictureFields) * 4;
 
 QString tr(const char *text)
 {
@@ -39,7 +39,7 @@ void append32(QByteArray &bytes, qint64 value)
 
 quint32 field32(const QByteArray &reply, int index)
 {
-    return qFromLittleEndian<quint32>(reply.constData() + kHeadBytes + 4 * index);
+    return qFromLittleEndian<quint32>(reply.constData() + kHeadBytes + qsizetype(4) * index);
 }
 
 std::nullopt_t fail(QString *error, const QString &message)

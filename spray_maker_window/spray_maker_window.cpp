@@ -289,10 +289,11 @@ void SprayMakerWindow::startWork(bool careful)
                                           o.frame, sameImage ? m_loaded : nullptr, o, m_cancel));
 }
 
-SprayMakerWindow::Outcome SprayMakerWindow::work(quint64 generation, const QString &path, int frame,
-                                                 std::shared_ptr<const spray::LoadedImage> cached,
-                                                 spray::SprayOptions options,
-                                                 std::shared_ptr<const std::atomic<bool>> cancel)
+SprayMakerWindow::Outcome
+SprayMakerWindow::work(quint64 generation, const QString &path, int frame,
+                       std::shared_ptr<const spray::LoadedImage> cached,
+                       spray::SprayOptions options,
+                       const std::shared_ptr<const std::atomic<bool>> &cancel)
 {
     Outcome outcome;
     outcome.generation = generation;

@@ -80,7 +80,7 @@ private:
     static Outcome work(quint64 generation, const QString &path, int frame,
                         std::shared_ptr<const spray::LoadedImage> cached,
                         spray::SprayOptions options,
-                        std::shared_ptr<const std::atomic<bool>> cancel);
+                        const std::shared_ptr<const std::atomic<bool>> &cancel);
 
     Platform &m_platform;
     QString m_sprayFolder;
