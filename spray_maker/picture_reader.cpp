@@ -196,6 +196,7 @@ std::optional<LoadedImage> readPicture(const QString &path, const PictureNeed &n
     reader.setArguments(readerArguments(path, need));
     reader.setStandardInputFile(QProcess::nullDevice());
     reader.setStandardErrorFile(QProcess::nullDevice());
+    prepareReaderStart(reader);
     reader.start();
     if (!reader.waitForStarted(kStartMs))
         return fail(error, tr("%1 could not be read: the picture reader %2 could not be "

@@ -59,6 +59,10 @@ void endOverTime(int)
 
 } // namespace
 
+void prepareReaderStart(QProcess &)
+{
+}
+
 bool limitThisProcess(qint64 memoryBytes, int seconds, QString *error)
 {
     // Ended at a limit, the reader leaves no core file in the player's folder.

@@ -80,6 +80,13 @@ bool jobHoldsThisProcess()
 
 } // namespace
 
+void prepareReaderStart(QProcess &reader)
+{
+    // Its standard handles are the parent's pipes; it needs no console besides.
+    reader.setCreateProcessArgumentsModifier(
+        [](QProcess::CreateProcessArguments *arguments) { arguments->flags |= DETACHED_PROCESS; });
+}
+
 bool limitThisProcess(qint64 memoryBytes, int seconds, QString *error)
 {
     // A crash ends the reader at once, with no box waiting for a click.
