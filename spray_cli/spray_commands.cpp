@@ -4,6 +4,7 @@
 #include "file_access.h"
 #include "game_paths.h"
 #include "game_view.h"
+#include "picture_reader.h"
 #include "replaced_sprays.h"
 #include "seen_sprays.h"
 #include "several_mods.h"
@@ -259,11 +260,7 @@ QString namedAsGiven(const QString &message, const QString &path)
 std::optional<MadeSpray> sprayFrom(const QString &image, const spray::SprayOptions &options,
                                    QString *error)
 {
-    std::optional<decal::Decal> made;
-    {
-        const spray::QuietDecoders quiet;
-        made = spray::makeSprayFromFile(image, options, error);
-    }
+    const std::optional<decal::Decal> made = spray::makeSprayFromFile(image, options, error);
     if (!made) {
         *error = namedAsGiven(*error, image);
         return std::nullopt;
@@ -884,6 +881,9 @@ int checkCommand(const QStringList &arguments)
 
 int sprayCommand(const QStringList &arguments)
 {
+    // The maker starting this program as its picture reader: not a command for people.
+    if (arguments.value(1) == QLatin1String(spray::kReaderCommand))
+        return spray::runPictureReader(arguments.mid(2));
     QCommandLineParser parser;
     parser.setApplicationDescription(
         tr("Makes, checks and previews Half-Life spray files.\n\n"

@@ -168,4 +168,30 @@ std::optional<Fit> parseFit(const QString &text, QString *error)
     return fail(error, tr("The fit is fit, fill or stretch, not \"%1\".").arg(text.left(40)));
 }
 
+QString sizeChoiceText(const SizeChoice &size)
+{
+    switch (size.rule) {
+    case SizeRule::Largest:
+        return QStringLiteral("largest");
+    case SizeRule::Strict:
+        return QStringLiteral("strict");
+    case SizeRule::Exact:
+        break;
+    }
+    return QStringLiteral("%1x%2").arg(size.exact.width()).arg(size.exact.height());
+}
+
+QString fitText(Fit fit)
+{
+    switch (fit) {
+    case Fit::Fill:
+        return QStringLiteral("fill");
+    case Fit::Stretch:
+        return QStringLiteral("stretch");
+    case Fit::Fit:
+        break;
+    }
+    return QStringLiteral("fit");
+}
+
 } // namespace spray

@@ -41,4 +41,8 @@ std::optional<Placement> place(QSize image, const SizeChoice &size, Fit fit,
 std::optional<SizeChoice> parseSizeChoice(const QString &text, QString *error = nullptr);
 std::optional<Fit> parseFit(const QString &text, QString *error = nullptr);
 
+// The text each of those reads back.
+QString sizeChoiceText(const SizeChoice &size);
+QString fitText(Fit fit);
+
 } // namespace spray

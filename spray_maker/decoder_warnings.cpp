@@ -32,12 +32,27 @@ bool saysDataIsMissing(const QString &text)
     });
 }
 
+bool saysMemoryRanOut(const QString &text)
+{
+    // "QImage: out of memory", Qt's allocation limit, libjpeg's "Insufficient memory".
+    static const std::array<QLatin1String, 3> kPhrases{QLatin1String("out of memory"),
+                                                       QLatin1String("allocation limit"),
+                                                       QLatin1String("insufficient memory")};
+    return std::any_of(kPhrases.begin(), kPhrases.end(), [&text](QLatin1String phrase) {
+        return text.contains(phrase, Qt::CaseInsensitive);
+    });
+}
+
+// Qt's SVG reader, of an image element it could not make.
+bool saysPictureIsLost(const QString &text)
+{
+    return text.startsWith(QLatin1String("Could not create image"));
+}
+
 void handleMessage(QtMsgType type, const QMessageLogContext &context, const QString &text)
 {
-    if (t_listening && type != QtFatalMsg && saysDataIsMissing(text)) {
-        t_listening->note(text);
+    if (t_listening && type != QtFatalMsg && t_listening->note(text))
         return;
-    }
     // Empty only while this handler is being installed, on another thread.
     if (const QtMessageHandler next = g_nextHandler.load())
         next(type, context, text);
@@ -94,10 +109,17 @@ DecoderWarnings::~DecoderWarnings()
     t_listening = m_outer;
 }
 
-void DecoderWarnings::note(const QString &warning)
+bool DecoderWarnings::note(const QString &warning)
 {
-    if (m_missingData.isEmpty())
+    if (saysMemoryRanOut(warning))
+        m_outOfMemory = true;
+    else if (saysPictureIsLost(warning))
+        m_lostPicture = true;
+    else if (!saysDataIsMissing(warning))
+        return false;
+    else if (m_missingData.isEmpty())
         m_missingData = warning.simplified();
+    return true;
 }
 
 } // namespace spray

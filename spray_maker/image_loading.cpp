@@ -99,6 +99,14 @@ QByteArray firstBytes(const QString &path, qint64 count)
     return file.open(QIODevice::ReadOnly) ? file.read(count) : QByteArray();
 }
 
+QByteArray lastBytes(const QString &path, qint64 count)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly) || !file.seek(std::max<qint64>(0, file.size() - count)))
+        return {};
+    return file.read(count);
+}
+
 bool hasDrawingName(const QString &path)
 {
     const QString suffix = QFileInfo(path).suffix().toLower();
@@ -144,6 +152,20 @@ std::optional<QSize> vectorSize(QSvgRenderer &renderer, const QString &path, QSt
     return size.scaled(kMaxVectorSide, kMaxVectorSide, Qt::KeepAspectRatio).expandedTo({1, 1});
 }
 
+// A drawing's pictures are made as it is parsed and converted as it is drawn; one
+// that could not be made is left out, which would be a spray missing part of it.
+bool noPictureLost(const DecoderWarnings &warnings, const QString &path, QString *error)
+{
+    if (warnings.outOfMemory())
+        return deny(error, beyondMemory(path));
+    if (warnings.lostPicture())
+        return deny(error, tr("%1 holds a picture that cannot be read: it is damaged or needs "
+                              "more than the %2 MiB a picture may take.")
+                               .arg(fileName(path))
+                               .arg(kReaderMemoryMiB));
+    return true;
+}
+
 std::shared_ptr<Picture::Source> openDrawing(const QString &path, QString *error)
 {
     const auto xml = readDrawing(path, error);
@@ -151,7 +173,12 @@ std::shared_ptr<Picture::Source> openDrawing(const QString &path, QString *error
         return nullptr;
     auto source = std::make_shared<Picture::Source>();
     source->path = path;
-    source->drawing = std::make_unique<QSvgRenderer>(*xml);
+    {
+        const DecoderWarnings warnings;
+        source->drawing = std::make_unique<QSvgRenderer>(*xml);
+        if (!noPictureLost(warnings, path, error))
+            return nullptr;
+    }
     const auto size = vectorSize(*source->drawing, path, error);
     if (!size)
         return nullptr;
@@ -179,11 +206,14 @@ std::optional<LoadedImage> drawVector(const Picture::Source &source, int frame, 
         drawn.scale(kMaxVectorSide, kMaxVectorSide, Qt::KeepAspectRatio);
     QImage image(drawn.expandedTo(QSize(1, 1)), QImage::Format_ARGB32_Premultiplied);
     if (image.isNull())
-        return fail(error, tr("There is not enough memory to draw %1.").arg(fileName(source.path)));
+        return fail(error, beyondMemory(source.path));
     image.fill(Qt::transparent);
+    const DecoderWarnings warnings;
     QPainter painter(&image);
     source.drawing->render(&painter);
     painter.end();
+    if (!noPictureLost(warnings, source.path, error))
+        return std::nullopt;
     return LoadedImage{image, source.header.size, 1};
 }
 
@@ -231,6 +261,26 @@ bool readJpegFactsInto(Picture::Source &source, QString *error)
     return true;
 }
 
+// Whether the file runs whole to the end its format marks; cut is what is said of one
+// that does not.
+bool runsToItsEnd(const Picture::Source &source, Wholeness (*wholeness)(QIODevice &),
+                  const QString &cut, QString *error)
+{
+    const QString name = fileName(source.path);
+    QFile file(source.path);
+    if (!file.open(QIODevice::ReadOnly))
+        return deny(error, tr("%1 cannot be read: %2").arg(name, file.errorString()));
+    switch (wholeness(file)) {
+    case Wholeness::Whole:
+        return true;
+    case Wholeness::CutShort:
+        return deny(error, tr("%1 is cut short: %2.").arg(name, cut));
+    case Wholeness::Damaged:
+        break;
+    }
+    return deny(error, tr("%1 is damaged: its blocks stop making sense before its end.").arg(name));
+}
+
 // The readers fill in what is missing from a picture cut short and call it read.
 bool isWhole(const Picture::Source &source, QString *error)
 {
@@ -238,8 +288,17 @@ bool isWhole(const Picture::Source &source, QString *error)
     if (source.jpeg && !source.jpeg->complete)
         return deny(error,
                     tr("%1 is cut short: its JPEG data stops before the end marker.").arg(name));
+    if (source.format == "gif")
+        return runsToItsEnd(source, gifWholeness,
+                            tr("its GIF data stops before the trailer that ends it"), error);
+    if (source.format == "xbm" && !closesXbm(lastBytes(source.path, 64)))
+        return deny(
+            error, tr("%1 is cut short: its bits stop before the brace that ends them.").arg(name));
     if (source.format != "bmp")
         return true;
+    if (!runsToItsEnd(source, bmpRleWholeness,
+                      tr("its compressed pixels stop before the mark that ends them"), error))
+        return false;
     const auto end = bmpPixelDataEnd(firstBytes(source.path, 64));
     if (end && *end > source.fileBytes)
         return deny(error, tr("%1 is cut short: it has %2 bytes, its header says its pixels "
@@ -457,9 +516,12 @@ std::optional<LoadedImage> decodeRaster(const Picture::Source &source, int frame
     if (!withinBudget(source, delivered, error))
         return std::nullopt;
     auto image = readFrame(reader, frame, source.path, error);
+    if (image)
+        *image = transformed(*image, source.exifTurn);
+    if (warnings.outOfMemory())
+        return fail(error, beyondMemory(source.path));
     if (!image)
         return std::nullopt;
-    *image = transformed(*image, source.exifTurn);
     if (!warnings.missingData().isEmpty())
         return fail(error, tr("%1 is damaged: %2").arg(name, warnings.missingData()));
     if (pixelsOf(image->size()) > kMaxImagePixels)
@@ -480,6 +542,8 @@ std::shared_ptr<Picture::Source> openAny(const QString &path, QString *error)
     if (reader.format() == "svg" || reader.format() == "svgz")
         return openDrawing(path, error);
     auto source = openRaster(path, reader, error);
+    if (warnings.outOfMemory())
+        return refuse(error, beyondMemory(path));
     if (source && !warnings.missingData().isEmpty())
         return refuse(error, tr("%1 is damaged: %2").arg(fileName(path), warnings.missingData()));
     return source;
@@ -554,6 +618,20 @@ bool hasTransparency(const QImage &image)
         }
     }
     return false;
+}
+
+QString beyondMemory(const QString &path)
+{
+    return tr("%1 cannot be read within the %2 MiB of memory a picture may take.")
+        .arg(fileName(path))
+        .arg(kReaderMemoryMiB);
+}
+
+QString beyondTime(const QString &path)
+{
+    return tr("%1 cannot be read within the %2 seconds a picture may take.")
+        .arg(fileName(path))
+        .arg(kReaderSeconds);
 }
 
 } // namespace spray

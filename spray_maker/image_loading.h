@@ -19,6 +19,10 @@ inline constexpr qint64 kMaxVectorFileBytes = 16 * 1024 * 1024;
 // within 512 MiB. A 100-megapixel frame of four bytes a pixel fits.
 inline constexpr qint64 kDecodeBudgetBytes = qint64(384) * 1024 * 1024;
 inline constexpr int kMaxFrame = 9999;
+// What the process that reads a picture may take besides what it takes at start, and
+// for how long it may run (picture_reader.h): the system ends it past either.
+inline constexpr qint64 kReaderMemoryMiB = 512;
+inline constexpr int kReaderSeconds = 5;
 
 struct ImageHeader {
     QSize size; // as shown, after the file's own orientation
@@ -65,5 +69,9 @@ LoadedImage reducedToCover(LoadedImage image, QSize atLeast);
 
 // Whether any pixel is less than fully opaque.
 bool hasTransparency(const QImage &image);
+
+// The one line for a picture that needs more than the reader may take.
+QString beyondMemory(const QString &path);
+QString beyondTime(const QString &path);
 
 } // namespace spray

@@ -48,6 +48,16 @@ public:
         return bytes.size() == count ? std::optional(bytes) : std::nullopt;
     }
 
+    bool skip(qsizetype count)
+    {
+        while (count > 0 && fill()) {
+            const qsizetype part = std::min(count, m_chunk.size() - m_at);
+            m_at += part;
+            count -= part;
+        }
+        return count == 0;
+    }
+
     // Past the next 0xFF in the data, wherever it is.
     bool skipPastFF()
     {
@@ -188,6 +198,43 @@ qint64 coefficientBytes(const Frame &frame)
     return bytes;
 }
 
+// Past a GIF's chain of sub-blocks, each a length byte and that many bytes, which an
+// empty one ends.
+bool skipSubBlocks(ByteStream &in)
+{
+    for (;;) {
+        const std::optional<quint8> length = in.next();
+        if (!length)
+            return false;
+        if (*length == 0)
+            return true;
+        if (!in.skip(*length))
+            return false;
+    }
+}
+
+// The colour table that the packed byte of a screen or frame descriptor announces.
+bool skipColourTable(ByteStream &in, int packed)
+{
+    constexpr int kHasTable = 0x80;
+    return !(packed & kHasTable) || in.skip(qsizetype(3) * (2 << (packed & 7)));
+}
+
+bool skipGifFrame(ByteStream &in)
+{
+    const auto descriptor = in.take(9);
+    return descriptor && skipColourTable(in, byteAt(*descriptor, 8))
+           && in.next() // the LZW code size
+           && skipSubBlocks(in);
+}
+
+// An absolute run in RLE: count pixels as they are, in whole 16-bit words.
+bool skipAbsoluteRun(ByteStream &in, int count, bool fourBits)
+{
+    const int bytes = fourBits ? (count + 1) / 2 : count;
+    return in.skip(bytes + bytes % 2);
+}
+
 } // namespace
 
 std::optional<JpegFacts> readJpegFacts(QIODevice &file)
@@ -272,6 +319,72 @@ std::optional<QSize> gifScreenSize(const QByteArray &head)
         return std::nullopt;
     return QSize(qFromLittleEndian<quint16>(head.constData() + 6),
                  qFromLittleEndian<quint16>(head.constData() + 8));
+}
+
+Wholeness gifWholeness(QIODevice &file)
+{
+    ByteStream in(file);
+    const auto head = in.take(13); // the signature and the screen descriptor
+    if (!head || !skipColourTable(in, byteAt(*head, 10)))
+        return Wholeness::CutShort;
+    constexpr quint8 kFrame = 0x2c, kExtension = 0x21, kTrailer = 0x3b;
+    for (;;) {
+        const std::optional<quint8> introducer = in.next();
+        if (!introducer)
+            return Wholeness::CutShort;
+        if (*introducer == kTrailer)
+            return Wholeness::Whole;
+        if (*introducer != kFrame && *introducer != kExtension)
+            return Wholeness::Damaged;
+        const bool whole =
+            *introducer == kFrame ? skipGifFrame(in) : in.next() && skipSubBlocks(in); // its label
+        if (!whole)
+            return Wholeness::CutShort;
+    }
+}
+
+Wholeness bmpRleWholeness(QIODevice &file)
+{
+    const QByteArray head = file.read(34);
+    constexpr quint32 kRle8 = 1, kRle4 = 2;
+    if (head.size() < 34 || !head.startsWith("BM")
+        || qFromLittleEndian<quint32>(head.constData() + 14) < 40)
+        return Wholeness::Whole;
+    const quint32 compression = qFromLittleEndian<quint32>(head.constData() + 30);
+    if (compression != kRle8 && compression != kRle4)
+        return Wholeness::Whole;
+    const qint64 rows = std::abs(qint64(qFromLittleEndian<qint32>(head.constData() + 22)));
+    if (!file.seek(qFromLittleEndian<quint32>(head.constData() + 10)))
+        return Wholeness::CutShort;
+    ByteStream in(file);
+    qint64 row = 0;
+    for (;;) {
+        const std::optional<quint8> count = in.next();
+        const std::optional<quint8> escape = count ? in.next() : std::nullopt;
+        if (!escape) // some writers end the last row without the mark
+            return row >= rows ? Wholeness::Whole : Wholeness::CutShort;
+        if (*count != 0) // a run of one value
+            continue;
+        constexpr int kEndOfLine = 0, kEndOfBitmap = 1, kDelta = 2;
+        if (*escape == kEndOfBitmap)
+            return Wholeness::Whole;
+        if (*escape == kEndOfLine) {
+            ++row;
+        } else if (*escape == kDelta) {
+            const auto delta = in.take(2);
+            if (!delta)
+                return Wholeness::CutShort;
+            row += byteAt(*delta, 1);
+        } else if (!skipAbsoluteRun(in, *escape, compression == kRle4)) {
+            return Wholeness::CutShort;
+        }
+    }
+}
+
+bool closesXbm(const QByteArray &tail)
+{
+    const QByteArray end = tail.trimmed();
+    return end.endsWith('}') || end.endsWith("};");
 }
 
 bool isGzip(const QByteArray &head)

@@ -35,9 +35,23 @@ std::optional<qint64> bmpPixelDataEnd(const QByteArray &head);
 // gives only the first frame's size.
 std::optional<QSize> gifScreenSize(const QByteArray &head);
 
+enum class Wholeness { Whole, CutShort, Damaged };
+
+// Whether a GIF's blocks, its frames' image data among them, follow one another
+// whole up to the trailer that ends the file.
+Wholeness gifWholeness(QIODevice &file);
+
+// Whether an RLE-compressed BMP's pixel data runs to its end-of-bitmap mark, or at
+// least to the end of its last row; Whole for any other BMP (bmpPixelDataEnd tells
+// where an uncompressed one ends).
+Wholeness bmpRleWholeness(QIODevice &file);
+
 // Inflates gzip data to at most limit bytes. Empty, with the fault in *fault,
 // when it is larger, damaged or cut short.
 std::optional<QByteArray> inflateGzip(const QByteArray &compressed, qint64 limit, QString *fault);
+
+// Whether the last bytes of an XBM close the array of its bits, as a whole one does.
+bool closesXbm(const QByteArray &tail);
 
 bool isGzip(const QByteArray &head);
 

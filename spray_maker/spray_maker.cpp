@@ -2,6 +2,7 @@
 
 #include "file_replace.h"
 #include "game_view.h"
+#include "picture_reader.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>
@@ -118,18 +119,8 @@ void cancelGameGamma(decal::Decal &spray)
 std::optional<decal::Decal> makeSprayFromFile(const QString &path, const SprayOptions &options,
                                               QString *error)
 {
-    const auto picture = Picture::open(path, error);
-    if (!picture)
-        return std::nullopt;
-    const ImageHeader &header = picture->header();
-    QSize atLeast;
-    if (header.size.isValid()) {
-        const auto placement = place(header.size, options.size, options.fit, error);
-        if (!placement)
-            return std::nullopt;
-        atLeast = decodeSizeFor(*placement, header.size);
-    }
-    const auto image = picture->decode(options.frame, atLeast, error);
+    const auto image =
+        readPicture(path, PictureNeed{options.frame, options.size, options.fit}, error);
     if (!image)
         return std::nullopt;
     return makeSpray(*image, options, error);

@@ -46,7 +46,8 @@ QSize decodeSizeFor(const Placement &placement, QSize imageSize);
 std::optional<decal::Decal> makeSpray(const LoadedImage &image, const SprayOptions &options,
                                       QString *error = nullptr);
 
-// Reads the file at the size the spray needs, then makes it.
+// Reads the file through the picture reader (picture_reader.h), reduced to what the
+// spray needs, then makes it.
 std::optional<decal::Decal> makeSprayFromFile(const QString &path, const SprayOptions &options,
                                               QString *error = nullptr);
 

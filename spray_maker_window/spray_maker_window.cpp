@@ -1,6 +1,7 @@
 #include "spray_maker_window.h"
 
 #include "game_view.h"
+#include "picture_reader.h"
 #include "platform.h"
 
 #include <QCheckBox>
@@ -26,8 +27,6 @@
 namespace tagswap {
 namespace {
 
-// The window decodes an image once, large enough for any canvas and fit it offers.
-const QSize kDecodeForAnyCanvas(2 * spray::kMaxCanvasSide, 2 * spray::kMaxCanvasSide);
 constexpr int kMaxNameLength = 100;
 constexpr int kDitherSteps = 100;
 
@@ -74,6 +73,9 @@ SprayMakerWindow::SprayMakerWindow(Platform &platform, const QString &sprayFolde
 
 SprayMakerWindow::~SprayMakerWindow()
 {
+    // Closed at once, whatever the reader is still at.
+    if (m_cancel)
+        m_cancel->store(true);
     m_watcher.waitForFinished();
 }
 
@@ -185,6 +187,9 @@ void SprayMakerWindow::connectControls()
 
 void SprayMakerWindow::openImage(const QString &path)
 {
+    // A picture still being read waits for no one once another is chosen.
+    if (m_cancel && m_watcher.isRunning() && m_workPath != path)
+        m_cancel->store(true);
     m_imagePath = path;
     m_loaded.reset();
     m_loadedPath.clear();
@@ -278,13 +283,17 @@ void SprayMakerWindow::startWork(bool careful)
     spray::SprayOptions o = options();
     o.quickPalette = !careful;
     const bool sameImage = m_loadedPath == m_imagePath && m_loadedFrame == o.frame;
+    m_cancel = std::make_shared<std::atomic<bool>>(false);
+    m_workPath = m_imagePath;
     m_watcher.setFuture(QtConcurrent::run(&SprayMakerWindow::work, m_generation, m_imagePath,
-                                          o.frame, sameImage ? m_loaded : nullptr, o));
+                                          o.frame, sameImage ? m_loaded : nullptr, o, m_cancel));
 }
 
-SprayMakerWindow::Outcome SprayMakerWindow::work(quint64 generation, const QString &path, int frame,
-                                                 std::shared_ptr<const spray::LoadedImage> cached,
-                                                 spray::SprayOptions options)
+SprayMakerWindow::Outcome
+SprayMakerWindow::work(quint64 generation, const QString &path, int frame,
+                       std::shared_ptr<const spray::LoadedImage> cached,
+                       spray::SprayOptions options,
+                       const std::shared_ptr<const std::atomic<bool>> &cancel)
 {
     Outcome outcome;
     outcome.generation = generation;
@@ -293,13 +302,13 @@ SprayMakerWindow::Outcome SprayMakerWindow::work(quint64 generation, const QStri
     outcome.image = std::move(cached);
     outcome.careful = !options.quickPalette;
     if (!outcome.image) {
-        auto loaded = spray::loadImage(path, frame, kDecodeForAnyCanvas, &outcome.error);
+        // Reduced by the reader to what any spray needs: what the window keeps for as
+        // long as it shows the picture, never a photograph of a hundred megapixels.
+        auto loaded = spray::readPicture(path, spray::PictureNeed{frame, {}, spray::Fit::Fit},
+                                         &outcome.error, cancel.get());
         if (!loaded)
             return outcome;
-        // What the window keeps for as long as it shows the picture: never the
-        // original of a photograph of a hundred megapixels.
-        outcome.image = std::make_shared<const spray::LoadedImage>(
-            spray::reducedToCover(std::move(*loaded), kDecodeForAnyCanvas));
+        outcome.image = std::make_shared<const spray::LoadedImage>(std::move(*loaded));
     }
     outcome.spray = spray::makeSpray(*outcome.image, options, &outcome.error);
     if (outcome.spray) {

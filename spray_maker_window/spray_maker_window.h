@@ -7,6 +7,7 @@
 #include <QDialog>
 #include <QFutureWatcher>
 
+#include <atomic>
 #include <memory>
 #include <optional>
 
@@ -78,7 +79,8 @@ private:
     spray::SprayOptions options() const;
     static Outcome work(quint64 generation, const QString &path, int frame,
                         std::shared_ptr<const spray::LoadedImage> cached,
-                        spray::SprayOptions options);
+                        spray::SprayOptions options,
+                        const std::shared_ptr<const std::atomic<bool>> &cancel);
 
     Platform &m_platform;
     QString m_sprayFolder;
@@ -94,6 +96,9 @@ private:
     QString m_loadedPath;
     Outcome m_current;
     QFutureWatcher<Outcome> m_watcher;
+    // Set to end the picture reader of the running work: its picture is no longer wanted.
+    std::shared_ptr<std::atomic<bool>> m_cancel;
+    QString m_workPath; // the picture the running work reads
 
     QLabel *m_previewActual = nullptr;
     QLabel *m_previewDouble = nullptr;

@@ -105,6 +105,17 @@ check_version() {
     pass "$2: tagswap-spray.exe --version says $said"
 }
 
+# check_reader FOLDER WHAT: tagswap-spray.exe of FOLDER makes a spray from a
+# picture, which it reads through itself started again as the picture reader,
+# found beside it, in a job object of its own
+check_reader() {
+    local said
+    printf 'P3\n2 2\n255\n255 0 0  0 255 0\n0 0 255  255 255 255\n' > "$work/picture.ppm"
+    said=$(cd "$work" && wine "$1/tagswap-spray.exe" make picture.ppm --force 2>&1 | tr -d '\r') ||
+        fail "$2: tagswap-spray.exe could not make a spray from a picture: $said"
+    pass "$2: tagswap-spray.exe reads a picture through the reader beside it ($said)"
+}
+
 # --- The zip -----------------------------------------------------------------
 # A folder name with a space, as players' folders often have.
 unzipped="$work/un zipped"
@@ -116,6 +127,7 @@ pass "the zip unpacks into one folder, $name"
 check_files "$folder" "the zip"
 check_imports "$folder" "the zip"
 check_version "$folder" "the zip"
+check_reader "$folder" "the zip"
 
 # Double-clicked, Tagswap lists the sprays of its own folder. Wine hands a
 # Windows program no QT_* variable of Linux's, only the WINEQT_* ones, without
@@ -156,6 +168,7 @@ diff <(cd "$folder" && find . -type f ! -name gg.wad | sort) \
 pass "the installed program holds the zip's files and Uninstall.exe"
 [ -f "$programs/Uninstall.exe" ] || fail "the installer wrote no Uninstall.exe"
 check_version "$programs" "the installed program"
+check_reader "$programs" "the installed program"
 
 [ -f "$shortcut" ] || fail "no Start-menu entry $shortcut"
 # A shortcut keeps its working folder as a UTF-16 string.

@@ -64,6 +64,14 @@ if ldd "$maker" | grep -q 'not found'; then
 fi
 echo "check_package.sh: the spray maker lies in /usr/bin/$maker_folder, where tagswap looks"
 
+# Pictures are read by tagswap-spray started again as the picture reader, which
+# the spray maker and tagswap-spray look for beside the running program: a
+# spray made from a picture by the unpacked program shows it is found there.
+printf 'P3\n2 2\n255\n255 0 0  0 255 0\n0 0 255  255 255 255\n' > "$work/picture.ppm"
+made=$(cd "$work" && QT_QPA_PLATFORM=offscreen "$usr/bin/tagswap-spray" make picture.ppm 2>&1) ||
+    fail "the unpacked tagswap-spray could not make a spray from a picture: $made"
+echo "check_package.sh: the unpacked tagswap-spray reads pictures through the reader beside it ($made)"
+
 # --no-hints: the entry is in two main categories, Game and Utility, on purpose.
 desktop-file-validate --no-hints "$usr/share/applications/$app_id.desktop"
 

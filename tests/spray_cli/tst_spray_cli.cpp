@@ -108,6 +108,8 @@ private slots:
         QVERIFY(writeFile(path(QStringLiteral("bomb.jpg")), progressiveJpegClaiming(9999, 9999)));
         QVERIFY(writeFile(path(QStringLiteral("page.png")), largeOneBitPng()));
         QVERIFY(writeFile(path(QStringLiteral("logo.svgz")), gzipped(smallDrawing(), {}, 0, {})));
+        QVERIFY(writeFile(path(QStringLiteral("inline.svg")),
+                          drawingHolding(deepPngHeaderClaiming(10000, 9000))));
         QVERIFY(writeFile(path(QStringLiteral("good.wad")), goodSpray()));
         QVERIFY(writeFile(path(QStringLiteral("cut.wad")), goodSpray().left(3000)));
         QVERIFY(writeFile(path(QStringLiteral("taken.wad")), "keep me"));
@@ -244,6 +246,10 @@ private slots:
             QStringLiteral("page.wad"));
         row("compressed drawing", {QStringLiteral("make"), QStringLiteral("logo.svgz")}, 0,
             QStringLiteral("logo.wad"));
+        row("drawing beyond the reader's memory",
+            {QStringLiteral("make"), QStringLiteral("./inline.svg")}, 1, {},
+            QStringLiteral("./inline.svg cannot be read within the 512 MiB of memory a picture "
+                           "may take."));
         row("info", {QStringLiteral("info"), QStringLiteral("good.wad")}, 0);
         row("info of a refused file",
             {QStringLiteral("info"), QStringLiteral("good.wad"), QStringLiteral("cut.wad")}, 1);
@@ -289,6 +295,7 @@ private slots:
             install("disguised.wad", "valve") << QStringLiteral("-o") << QStringLiteral("made.wad"),
             0, QStringLiteral("made.wad"));
         row("install a PNG cut short", install("cut.png", "valve"), 1);
+        row("install a drawing beyond the reader's memory", install("inline.svg", "valve"), 1);
         row("install a picture over another spray",
             install("photo.jpg", "valve") << QStringLiteral("-o") << QStringLiteral("good.wad"), 1,
             {}, QStringLiteral("good.wad already exists; -o names another file for the spray."));

@@ -10,6 +10,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDialogButtonBox>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
@@ -254,6 +255,8 @@ private slots:
             << "cut.bmp" << cutShort(encoded(photo, "bmp")) << "cut short";
         QTest::newRow("progressive JPEG claiming 9999x9999")
             << "bomb.jpg" << progressiveJpegClaiming(9999, 9999) << "progressive JPEG";
+        QTest::newRow("drawing holding a PNG claiming 10000x9000 in 16 bits")
+            << "inline.svg" << drawingHolding(deepPngHeaderClaiming(10000, 9000)) << "512 MiB";
     }
     void unreadableImageIsSaidAndNotSaved()
     {
@@ -276,6 +279,24 @@ private slots:
         QVERIFY(!saveButton(window)->isEnabled());
         saveButton(window)->click();
         QCOMPARE(QDir(sprays()).entryList(QDir::Files), QStringList());
+    }
+
+    // Its reader would take 5 s over this drawing; the window waits for none of it.
+    void closesAtOnceWhileReading()
+    {
+        const QString drawing = m_folder->filePath(QStringLiteral("uses.svg"));
+        QFile file(drawing);
+        QVERIFY(file.open(QIODevice::WriteOnly)
+                && file.write(tagswap::testing::drawingOfNestedUses()) > 0);
+        file.close();
+        auto window = std::make_unique<SprayMakerWindow>(m_platform, sprays(), drawing);
+        window->show();
+        QTest::qWait(500);
+        QVERIFY(!window->isPreviewCurrent());
+        QElapsedTimer clock;
+        clock.start();
+        window.reset();
+        QVERIFY2(clock.elapsed() < 2000, qPrintable(QString::number(clock.elapsed())));
     }
 
     void nameMustBeAPlainFileName_data()

@@ -128,6 +128,57 @@ inline QByteArray largeOneBitPng()
     return encoded(image, "png");
 }
 
+// A BMP compressed with RLE, 8 or 4 bits a pixel, at most 255 pixels wide, in rows
+// of 16 colours in turn: each row a few pixels as they are (an odd count, which
+// needs padding), one run of the row's colour, and the end of the row; the end of
+// the bitmap after the last.
+inline QByteArray rleBmp(int width, int height, int bits)
+{
+    const bool fourBits = bits == 4;
+    const int literal = fourBits ? 5 : 3;
+    const int literalBytes = fourBits ? (literal + 1) / 2 : literal;
+    QByteArray pixels;
+    for (int y = 0; y < height; ++y) {
+        const char colour = char(y % 16);
+        const char value = fourBits ? char(colour << 4 | colour) : colour;
+        pixels += '\0' + QByteArray(1, char(literal)) + QByteArray(literalBytes, value)
+                  + QByteArray(literalBytes % 2, '\0');
+        pixels += char(width - literal) + QByteArray(1, value);
+        pixels += QByteArray(y + 1 == height ? "\0\1" : "\0\0", 2);
+    }
+    QByteArray palette;
+    for (int i = 0; i < 16; ++i)
+        palette += QByteArray(1, char(i * 16)) + char(255 - i * 16) + char(i * 8) + '\0';
+    QByteArray header(54, '\0');
+    header[0] = 'B';
+    header[1] = 'M';
+    qToLittleEndian<quint32>(quint32(54 + palette.size() + pixels.size()), header.data() + 2);
+    qToLittleEndian<quint32>(quint32(54 + palette.size()), header.data() + 10);
+    qToLittleEndian<quint32>(40, header.data() + 14);
+    qToLittleEndian<qint32>(width, header.data() + 18);
+    qToLittleEndian<qint32>(height, header.data() + 22);
+    qToLittleEndian<quint16>(1, header.data() + 26);
+    qToLittleEndian<quint16>(quint16(bits), header.data() + 28);
+    qToLittleEndian<quint32>(fourBits ? 2 : 1, header.data() + 30); // RLE4, RLE8
+    qToLittleEndian<quint32>(quint32(pixels.size()), header.data() + 34);
+    qToLittleEndian<quint32>(16, header.data() + 46); // colours
+    return header + palette + pixels;
+}
+
+// A PNG chunk: its length, type and data, and the CRC of the type and data.
+inline QByteArray pngChunk(const QByteArray &type, const QByteArray &data)
+{
+    QByteArray chunk(4, '\0');
+    qToBigEndian(quint32(data.size()), chunk.data());
+    chunk += type + data;
+    const QByteArray crcOver = type + data;
+    QByteArray crc(4, '\0');
+    qToBigEndian(quint32(crc32(0, reinterpret_cast<const Bytef *>(crcOver.constData()),
+                               uInt(crcOver.size()))),
+                 crc.data());
+    return chunk + crc;
+}
+
 // A PNG of little more than a header claiming width x height in 16-bit RGBA, eight bytes
 // a pixel once decoded.
 inline QByteArray deepPngHeaderClaiming(int width, int height)
@@ -139,19 +190,10 @@ inline QByteArray deepPngHeaderClaiming(int width, int height)
     header[12] = 16; // bits a channel
     header[13] = 6;  // RGBA
     header[14] = header[15] = header[16] = 0;
-    const auto chunk = [](const QByteArray &typeAndData) {
-        QByteArray bytes(4, '\0');
-        qToBigEndian<quint32>(quint32(typeAndData.size() - 4), bytes.data());
-        bytes += typeAndData;
-        const uLong crc = crc32(0, reinterpret_cast<const Bytef *>(typeAndData.constData()),
-                                uInt(typeAndData.size()));
-        QByteArray tail(4, '\0');
-        qToBigEndian<quint32>(quint32(crc), tail.data());
-        return bytes + tail;
-    };
     // Image data that inflates to nothing: the header is read up to it, not past.
-    const QByteArray data("IDAT\x78\x9c\x03\x00\x00\x00\x00\x01", 12);
-    return QByteArray("\x89PNG\r\n\x1a\n", 8) + chunk(header) + chunk(data) + chunk("IEND");
+    const QByteArray data("\x78\x9c\x03\x00\x00\x00\x00\x01", 8);
+    return QByteArray("\x89PNG\r\n\x1a\n", 8) + pngChunk("IHDR", header.mid(4))
+           + pngChunk("IDAT", data) + pngChunk("IEND", {});
 }
 
 // Cut to the given fraction of its bytes.
@@ -164,6 +206,89 @@ inline QByteArray cutShort(const QByteArray &bytes, double kept = 0.6)
 inline QByteArray jpegMissingData()
 {
     return cutShort(encoded(somePicture(QSize(256, 256)), "jpeg"), 0.8) + "\xff\xd9";
+}
+
+// A PNG of one half-transparent colour in eight-bit RGBA, its rows deflated as they
+// are made: half a megabyte for a picture of 10000x10000 that decodes to 400 MB, and
+// to as much again once a drawing premultiplies it.
+inline QByteArray flatRgbaPng(int width, int height)
+{
+    QByteArray header(13, '\0');
+    qToBigEndian<quint32>(quint32(width), header.data());
+    qToBigEndian<quint32>(quint32(height), header.data() + 4);
+    header[8] = 8; // bits a channel
+    header[9] = 6; // RGBA
+    z_stream stream{};
+    deflateInit2(&stream, Z_BEST_SPEED, Z_DEFLATED, MAX_WBITS, 9, Z_RLE);
+    // Each row's filter takes every pixel from the one before it: all zeros after the first.
+    const QByteArray row =
+        QByteArray("\x01\x80\x40\x20\xc0", 5) + QByteArray(4 * (width - 1), '\0');
+    QByteArray data;
+    char out[65536];
+    for (int y = 0; y < height; ++y) {
+        stream.next_in = reinterpret_cast<Bytef *>(const_cast<char *>(row.constData()));
+        stream.avail_in = uInt(row.size());
+        const int flush = y + 1 == height ? Z_FINISH : Z_NO_FLUSH;
+        do {
+            stream.next_out = reinterpret_cast<Bytef *>(out);
+            stream.avail_out = sizeof out;
+            deflate(&stream, flush);
+            data.append(out, qsizetype(sizeof out - stream.avail_out));
+        } while (stream.avail_out == 0);
+    }
+    deflateEnd(&stream);
+    return QByteArray("\x89PNG\r\n\x1a\n", 8) + pngChunk("IHDR", header) + pngChunk("IDAT", data)
+           + pngChunk("IEND", {});
+}
+
+// A GIF of 43 bytes: one pixel on a transparent screen of width x height, which
+// Qt's reader decodes whole, four bytes a pixel.
+inline QByteArray gifOfScreen(int width, int height)
+{
+    QByteArray screen(4, '\0');
+    qToLittleEndian<quint16>(quint16(width), screen.data());
+    qToLittleEndian<quint16>(quint16(height), screen.data() + 2);
+    // Two colours, the first transparent; a 1x1 frame at 0,0; the trailer.
+    return "GIF89a" + screen
+           + QByteArray::fromHex("800000 000000 ff8040  21f904 01 0000 00 00"
+                                 "  2c 0000 0000 0100 0100 00  02 02 4401 00  3b");
+}
+
+// A drawing of one picture, given inline as a data: URI.
+inline QByteArray drawingHolding(const QByteArray &picture)
+{
+    return "<svg xmlns='http://www.w3.org/2000/svg' xmlns:xlink='http://www.w3.org/1999/xlink'"
+           " width='100' height='100'><image width='100' height='100' "
+           "xlink:href='data:image/png;base64,"
+           + picture.toBase64() + "'/></svg>";
+}
+
+// Two kilobytes of drawing: a dashed, stroked path, used ten times in each of six
+// levels, so that a million dashed paths are drawn.
+inline QByteArray drawingOfNestedUses(int levels = 6, int uses = 10)
+{
+    QByteArray svg = "<svg xmlns='http://www.w3.org/2000/svg' "
+                     "xmlns:xlink='http://www.w3.org/1999/xlink' width='100' height='100'>"
+                     "<path id='l0' d='M0,0 C30,90 70,10 100,100 S10,60 50,5' fill='none' "
+                     "stroke='#204080' stroke-width='2' stroke-dasharray='1 1'/>";
+    for (int level = 1; level <= levels; ++level) {
+        svg += "<g id='l" + QByteArray::number(level) + "'>";
+        for (int use = 0; use < uses; ++use)
+            svg += "<use xlink:href='#l" + QByteArray::number(level - 1) + "'/>";
+        svg += "</g>";
+    }
+    return svg + "</svg>";
+}
+
+// A plain (text) PPM of about the given size: a sample is a digit and a space, which
+// the reader takes a character at a time.
+inline QByteArray plainPpmOf(qint64 bytes)
+{
+    constexpr int kWidth = 10000;
+    const QByteArray pixel("1 2 3\n");
+    const int height = int((bytes - 64) / (kWidth * pixel.size()));
+    return "P3\n" + QByteArray::number(kWidth) + ' ' + QByteArray::number(height) + "\n255\n"
+           + pixel.repeated(qsizetype(kWidth) * height);
 }
 
 } // namespace tagswap::testing
