@@ -43,15 +43,11 @@ SprayFileRead readSprayFile(const QString &path)
     if (!isExistingFile(path))
         return read;
     read.exists = true;
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        read.error = file.errorString();
-        return read;
-    }
-    read.size = file.size();
-    read.bytes = file.read(kMaxKeptSprayBytes + 1);
-    if (file.error() != QFileDevice::NoError)
-        read.error = file.errorString();
+    read.size = QFileInfo(path).size();
+    // A larger file is no spray, which its size alone tells the judge.
+    const WholeFile file = readWholeFile(path, kMaxKeptSprayBytes);
+    read.bytes = file.bytes;
+    read.error = file.error;
     return read;
 }
 
@@ -145,7 +141,7 @@ CheckOutcome installed(const Mod &mod)
 
 bool sameBytes(const SprayFileRead &a, const SprayFileRead &b)
 {
-    return a.size == b.size && a.bytes == b.bytes;
+    return a.size == b.size && a.bytes.size() == a.size && a.bytes == b.bytes;
 }
 
 // The spray folder's file with exactly these bytes, the first by name; empty when none has them.

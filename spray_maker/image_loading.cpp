@@ -2,6 +2,7 @@
 
 #include "decoder_warnings.h"
 #include "exif_orientation.h"
+#include "file_access.h"
 #include "linear_image.h"
 #include "picture_bytes.h"
 
@@ -124,12 +125,14 @@ void limitDecoderAllocation()
 
 std::optional<QByteArray> readDrawing(const QString &path, QString *error)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return fail(error, tr("%1 cannot be read: %2").arg(fileName(path), file.errorString()));
-    const QByteArray bytes = file.read(kMaxVectorFileBytes + 1);
-    if (bytes.size() > kMaxVectorFileBytes)
+    const tagswap::WholeFile file = tagswap::readWholeFile(path, kMaxVectorFileBytes);
+    if (file.status == tagswap::WholeFile::Status::TooLarge)
         return fail(error, tr("%1 is too large for a drawing.").arg(fileName(path)));
+    if (file.status == tagswap::WholeFile::Status::NotAFile)
+        return fail(error, tr("%1 is not a file.").arg(fileName(path)));
+    if (file.status != tagswap::WholeFile::Status::Read)
+        return fail(error, tr("%1 cannot be read: %2").arg(fileName(path), file.error));
+    const QByteArray &bytes = file.bytes;
     if (!isGzip(bytes))
         return bytes;
     QString fault;
