@@ -153,9 +153,9 @@ bool needsStaging(const Pending &p)
 // The attribute is the file's, so a file with other names (hard links) loses it
 // under those too. Elsewhere the rename ignores the old file's mode and it is
 // never touched: a mode change would reach the file's other names.
-bool liftReadOnly(std::vector<Pending> &all, QString *failed, QString *error)
+bool liftReadOnly(const std::vector<Pending> &all, QString *failed, QString *error)
 {
-    for (Pending &p : all) {
+    for (const Pending &p : all) {
         if (QString reason;
             !kRenameIgnoresMode && p.readOnly && !setWriteGuard(p.destination, false, &reason))
             return fail(failed, error, p.destination, reason);
