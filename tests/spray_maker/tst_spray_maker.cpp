@@ -813,8 +813,10 @@ private slots:
             << "cannot be read within the";
         QTest::newRow("six levels of ten uses of a dashed path")
             << "uses.svg" << drawingOfNestedUses() << "5 seconds";
+        // About 4 s of work here: a fast machine reads it in time, a slow one is
+        // stopped. What holds everywhere is the bound ("?": made, or refused so).
         QTest::newRow("plain PPM of 512 MiB")
-            << "plain.ppm" << plainPpmOf(qint64(512) * 1024 * 1024) << "5 seconds";
+            << "plain.ppm" << plainPpmOf(qint64(512) * 1024 * 1024) << "?5 seconds";
         QTest::newRow("drawing holding a picture")
             << "inline.svg" << drawingHolding(encoded(picture, "png")) << "";
         QTest::newRow("drawing holding a damaged picture")
@@ -834,6 +836,8 @@ private slots:
         // Within the reader's limits, whatever the picture asks for.
         QVERIFY2(clock.elapsed() < m_readerStart + kReaderClockMs + 1000,
                  qPrintable(QString::number(clock.elapsed())));
+        if (refusal.startsWith(QLatin1Char('?')))
+            refusal = made ? QString() : refusal.mid(1);
         QVERIFY2(bool(made) == refusal.isEmpty(), qPrintable(said));
         QVERIFY(!made || !sprayFileBytes(*made, &said).isEmpty());
         QVERIFY2(said.contains(refusal), qPrintable(said));
