@@ -811,7 +811,7 @@ private slots:
         QTest::newRow("drawing holding a 10000x10000 PNG")
             << "inline.svg" << drawingHolding(flatRgbaPng(10000, 10000))
             << "cannot be read within the";
-        QTest::newRow("six levels of ten uses of a dashed path")
+        QTest::newRow("seven levels of ten uses of a dashed path")
             << "uses.svg" << drawingOfNestedUses() << "5 seconds";
         // About 4 s of work here: a fast machine reads it in time, a slow one is
         // stopped. What holds everywhere is the bound ("?": made, or refused so).

@@ -263,9 +263,11 @@ inline QByteArray drawingHolding(const QByteArray &picture)
            + picture.toBase64() + "'/></svg>";
 }
 
-// Two kilobytes of drawing: a dashed, stroked path, used ten times in each of six
-// levels, so that a million dashed paths are drawn.
-inline QByteArray drawingOfNestedUses(int levels = 6, int uses = 10)
+// Two kilobytes of drawing: a dashed, stroked path, used ten times in each of seven
+// levels, so that ten million dashed paths are drawn. Six levels take about 5 s of
+// processor time at a spray's size, right at the reader's limit; seven are well past
+// it on any machine.
+inline QByteArray drawingOfNestedUses(int levels = 7, int uses = 10)
 {
     QByteArray svg = "<svg xmlns='http://www.w3.org/2000/svg' "
                      "xmlns:xlink='http://www.w3.org/1999/xlink' width='100' height='100'>"
