@@ -64,14 +64,10 @@ SprayDetails readSprayDetails(const QString &path)
 
 QString spraySummary(const SprayDetails &details)
 {
-    QString bytes = tr("%L1 bytes").arg(details.fileSize);
     if (!details.decal)
-        return bytes;
-    const QString kind = details.decal->isColourSpray() ? tr("colour") : tr("one-colour");
-    return tr("%1 × %2, %3, %4")
-        .arg(details.decal->width)
-        .arg(details.decal->height)
-        .arg(kind, bytes);
+        return tr("%L1 bytes").arg(details.fileSize);
+    return decal::sizeKindAndBytes(details.decal->width, details.decal->height,
+                                   details.decal->isColourSpray(), details.fileSize);
 }
 
 QString sprayToolTip(const QString &name, const SprayDetails &details)

@@ -20,6 +20,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QBuffer>
 #include <QComboBox>
 #include <QDialog>
 #include <QDialogButtonBox>
@@ -70,6 +71,15 @@ QByteArray sprayFile(int width, int height, int seed = 0, QRgb ink = decal::kTra
     for (qsizetype i = 0; i < d.pixels.size(); ++i)
         d.pixels[i] = char((i + seed) % 256);
     return decal::encode(d);
+}
+
+QByteArray pngOf(const QImage &image)
+{
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "PNG");
+    return png;
 }
 
 QByteArray withWidth(QByteArray bytes, quint32 width)
@@ -240,7 +250,10 @@ void SprayLibraryTest::toolTip_data()
         << small + QByteArray(16, '\0') << false
         << u"The game would refuse it: The directory is not at the end of the file."_s;
     QTest::newRow("empty file") << QByteArray("") << false
-                                << u"The game would refuse it: This is not a WAD3 file."_s;
+                                << u"The game would refuse it: The file is empty."_s;
+    QTest::newRow("a picture named .wad")
+        << pngOf(QImage(8, 8, QImage::Format_RGB32)) << false
+        << u"The game would refuse it: The file is a PNG picture, not a spray."_s;
 }
 
 void SprayLibraryTest::toolTip()
@@ -297,6 +310,10 @@ void SprayLibraryTest::questionOnChange_data()
         << QByteArray("text") << Answer::No
         << u"big.wad is not a spray the game can show: This is not a WAD3 file. Install it "
            "anyway?"_s
+        << false;
+    QTest::newRow("empty, no")
+        << QByteArray("") << Answer::No
+        << u"big.wad is not a spray the game can show: The file is empty. Install it anyway?"_s
         << false;
 }
 
