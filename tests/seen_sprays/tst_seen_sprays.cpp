@@ -396,7 +396,7 @@ private slots:
                               md5Hex(kSprayC) + u"  96x64 colour, 9016 bytes"_s,
                               u"3 sprays, 1 entries that are not sprays"_s};
         const QString usage = u"tagswap-spray: seen takes exactly one PATH. See tagswap-spray "
-                              "--help."_s;
+                              "seen --help."_s;
         QTest::newRow("a mod folder") << QStringList{u"valve"_s} << 0 << all << QString();
         QTest::newRow("a cache file")
             << QStringList{u"valve/custom.hpk"_s} << 0 << all << QString();
