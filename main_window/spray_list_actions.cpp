@@ -196,6 +196,19 @@ void SprayListActions::showSeenSprays()
         tagswap::showSeenSprays(m_platform, SettingsStore::read(settings::HLDir),
                                 m_mods->currentText(), m_list->directory(), m_window);
     connect(window, &SeenSpraysWindow::added, this, &SprayListActions::refreshAndSelect);
+    connect(window, &SeenSpraysWindow::renameRequested, this, &SprayListActions::renameInList);
+}
+
+void SprayListActions::renameInList(const QString &name)
+{
+    if (!m_list->select(name)) {
+        report(tr("%1 is no longer in the spray folder.").arg(name));
+        return;
+    }
+    // The name is edited where every spray is renamed, in the list.
+    m_window->activateWindow();
+    m_list->setFocus(Qt::OtherFocusReason);
+    startRename();
 }
 
 void SprayListActions::addFiles(const QStringList &paths)

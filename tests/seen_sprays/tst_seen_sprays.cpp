@@ -174,8 +174,8 @@ private slots:
             u"is not a cache of the game (no HPAK header)."_s);
         QTest::newRow("the header cut short") << sound.left(11) << QStringList{} << 0
                                               << u"is not a cache of the game (no HPAK header)."_s;
-        QTest::newRow("empty") << QByteArray() << QStringList{} << 0
-                               << u"is not a cache of the game (no HPAK header)."_s;
+        QTest::newRow("empty, as a cache of nothing")
+            << QByteArray() << QStringList{} << 0 << QString();
         row("version 2", {{sprayA}, "HPAK", 2}, {}, 0,
             u"is a cache of version 2; the game writes version 1."_s);
         row("version 0", {{sprayA}, "HPAK", 0}, {}, 0, u"is a cache of version 0"_s);
