@@ -7,6 +7,7 @@
 #include <QDropEvent>
 #include <QFileInfo>
 #include <QMimeData>
+#include <QPainter>
 #include <QUrl>
 
 #include <algorithm>
@@ -152,6 +153,25 @@ void FileListBox::contextMenuEvent(QContextMenuEvent *event)
     const QPoint at = current.isValid() && !fileName().isEmpty() ? visualRect(current).bottomLeft()
                                                                  : QPoint(0, 0);
     emit contextMenuRequested(viewport()->mapToGlobal(at));
+}
+
+QString FileListBox::emptyHint()
+{
+    return tr("No sprays here yet. Drop sprays or pictures here, or right-click to make a spray "
+              "from a picture.");
+}
+
+void FileListBox::paintEvent(QPaintEvent *event)
+{
+    QListView::paintEvent(event);
+    if (m_names.rowCount() > 0)
+        return;
+    // Drawn, not listed: a row would be taken for a spray, chosen and installed.
+    QPainter painter(viewport());
+    painter.setPen(palette().color(QPalette::PlaceholderText));
+    const int margin = fontMetrics().averageCharWidth();
+    painter.drawText(viewport()->rect().adjusted(margin, margin, -margin, -margin),
+                     Qt::AlignCenter | Qt::TextWordWrap, emptyHint());
 }
 
 void FileListBox::keyPressEvent(QKeyEvent *event)

@@ -1,5 +1,6 @@
 #include "spray_details.h"
 
+#include "file_access.h"
 #include "game_view.h"
 
 #include <QBuffer>
@@ -60,6 +61,16 @@ SprayDetails readSprayDetails(const QString &path)
     if (details.fileSize < kReadLimit)
         details.decal = decal::decode(*bytes);
     return details;
+}
+
+QString pictureKindOf(const QString &path)
+{
+    // What a picture's first bytes say is within this many.
+    constexpr qint64 kSignatureBytes = 1024;
+    QFile file(path);
+    if (!isExistingFile(path) || !file.open(QIODevice::ReadOnly))
+        return {};
+    return decal::pictureKind(file.read(kSignatureBytes));
 }
 
 QString spraySummary(const SprayDetails &details)

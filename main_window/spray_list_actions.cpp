@@ -7,6 +7,7 @@
 #include "replaced_sprays.h"
 #include "seen_sprays_window.h"
 #include "settings_store.h"
+#include "spray_details.h"
 #include "spray_preview.h"
 
 #include <QComboBox>
@@ -76,6 +77,11 @@ QMenu *SprayListActions::makeContextMenu(QWidget *parent)
     menu->addAction(tr("Make a spray from an image..."), this,
                     &SprayListActions::makeSprayFromImage)
         ->setEnabled(canMakeSprays());
+    // A picture someone named .wad: the maker makes it what the name promises.
+    if (const QString path = selectedPath(); chosen && !pictureKindOf(path).isEmpty())
+        menu->addAction(tr("Make a spray from this picture..."), this,
+                        [this, path] { emit makeSprayRequested(path); })
+            ->setEnabled(canMakeSprays());
     menu->addAction(tr("Sprays seen in game..."), this, &SprayListActions::showSeenSprays)
         ->setEnabled(m_mods != nullptr);
     menu->addSeparator();
