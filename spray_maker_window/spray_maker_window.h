@@ -23,10 +23,12 @@ namespace tagswap {
 
 class Platform;
 
-// "Make Spray": turns an image into a spray in the spray folder. Every change of a
-// setting remakes the preview on a worker thread, first with a quick palette, then
-// with the careful one that Save writes; a result that a later change has overtaken
-// is dropped. Images can also be dropped on the window.
+// "Make Spray": turns an image into a spray in the spray folder, the picture shown
+// beside the spray as the game shows it. Every change of a setting remakes the preview
+// on a worker thread, first with a quick palette, then with the careful one that Save
+// writes; a result that a later change has overtaken is dropped. Images can also be
+// dropped on the window. The options stay as the player left them for the next window
+// while Tagswap runs.
 class SprayMakerWindow : public QDialog {
     Q_OBJECT
 
@@ -42,6 +44,9 @@ public:
     QString imagePath() const { return m_imagePath; }
     // True once the preview shows the current settings.
     bool isPreviewCurrent() const;
+    // The options a window leaves for the next one while Tagswap runs go back to the
+    // defaults.
+    static void forgetKeptOptions();
 
 signals:
     // A spray was written to path.
@@ -66,6 +71,9 @@ private:
     };
 
     void buildControls();
+    void describeControls();
+    void keepOptions() const;
+    void restoreOptions();
     void showFrameCount(int frames);
     void connectControls();
     void chooseImage();
@@ -95,8 +103,8 @@ private:
     Outcome m_current;
     QFutureWatcher<Outcome> m_watcher;
 
-    QLabel *m_previewActual = nullptr;
-    QLabel *m_previewDouble = nullptr;
+    QLabel *m_previewPicture = nullptr; // the picture itself
+    QLabel *m_previewGame = nullptr;    // the spray as the game shows it, at 2x
     QLabel *m_status = nullptr;
     QLabel *m_imageName = nullptr;
     QPushButton *m_chooseImage = nullptr;
