@@ -2,13 +2,11 @@
 
 #include <QApplication>
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QIcon>
 #include <QImage>
 #include <QPixmap>
-
-#include <cstring>
+#include <QResource>
 
 namespace tagswap {
 
@@ -32,14 +30,15 @@ void setProgramIcon()
     QIcon icon;
     const QDir sizes(QStringLiteral(":/icon"));
     for (const QString &name : sizes.entryList(QDir::Files)) {
-        QFile file(sizes.filePath(name));
+        // Compiled in uncompressed: the bytes are used where they lie.
+        const QByteArray pixels = QResource(sizes.filePath(name)).uncompressedData();
         const int side = QFileInfo(name).completeBaseName().toInt();
-        const QByteArray pixels = file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
         if (side <= 0 || pixels.size() != qsizetype(side) * side * 4)
             continue;
-        QImage image(side, side, QImage::Format_ARGB32_Premultiplied);
-        std::memcpy(image.bits(), pixels.constData(), size_t(pixels.size()));
-        icon.addPixmap(QPixmap::fromImage(image));
+        const QImage image(reinterpret_cast<const uchar *>(pixels.constData()), side, side,
+                           QImage::Format_ARGB32_Premultiplied);
+        // The pixmap takes a copy; the image only lends it the bytes.
+        icon.addPixmap(QPixmap::fromImage(image.copy()));
     }
     QApplication::setWindowIcon(icon);
 #endif

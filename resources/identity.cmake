@@ -45,5 +45,6 @@ function(tagswap_add_icon_resource target)
         set_source_files_properties(${pixels} PROPERTIES QT_RESOURCE_ALIAS ${size}.argb)
         list(APPEND files ${pixels})
     endforeach()
-    qt_add_resources(${target} ${target}_icon PREFIX /icon FILES ${files})
+    # Stored as they are, so that reading them at start inflates nothing.
+    qt_add_resources(${target} ${target}_icon PREFIX /icon FILES ${files} OPTIONS -no-compress)
 endfunction()
