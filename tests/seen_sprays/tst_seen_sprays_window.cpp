@@ -208,6 +208,11 @@ private slots:
         const int scale = QRegularExpression(u"drawn at (\\d)×"_s).match(shown).captured(1).toInt();
         for (int row = 0; row < rows.size(); ++row) {
             const auto picture = listOf(*window)->model()->index(row, 0).data(Qt::DecorationRole);
+            // The tooltip describes the spray as the spray list's does.
+            const QString tip =
+                listOf(*window)->model()->index(row, 0).data(Qt::ToolTipRole).toString();
+            QVERIFY2(tip.startsWith(rows[row].section(u'\n', 0, 1).replace(u'\n', u", "_s)),
+                     qPrintable(tip));
             const QStringList sides = rows[row].section(u',', 0, 0).split(u" × "_s);
             QCOMPARE(drawnSize(picture.value<QPixmap>()),
                      QSize(sides.value(0).toInt(), sides.value(1).toInt()) * scale);
