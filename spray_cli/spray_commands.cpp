@@ -46,15 +46,11 @@ void printTo(FILE *stream, const QString &text)
 
 // The command being run, set where commands are chosen, so that every command's usage
 // errors point at its own --help, a command added later's too.
-QString &commandInUse()
-{
-    static QString command;
-    return command;
-}
+QString commandInUse;
 
 QString programAnd(const QString &rest)
 {
-    const QString command = commandInUse().isEmpty() ? QString() : commandInUse() + u' ';
+    const QString command = commandInUse.isEmpty() ? QString() : commandInUse + u' ';
     return QStringLiteral("tagswap-spray %1%2").arg(command, rest);
 }
 
@@ -819,7 +815,7 @@ int sprayCommand(const QStringList &arguments)
     const QString &name = words.constFirst();
     for (const auto &[command, run] : commands) {
         if (command == name) {
-            commandInUse() = command;
+            commandInUse = command;
             return run(QStringList{arguments.value(0)} + words);
         }
     }
