@@ -20,7 +20,6 @@
 #include <QSet>
 #include <QSignalSpy>
 #include <QSlider>
-#include <QSpinBox>
 #include <QTest>
 #include <QUrl>
 
@@ -244,28 +243,13 @@ private slots:
         QCOMPARE(window.width(), width);
     }
 
-    // Every option has a tooltip saying what it does, and the next window starts
-    // with the options this one was left with.
-    void optionsExplainedAndKept()
+    // The next window starts with the options this one was left with, but no picture.
+    void optionsKeptForTheNextWindow()
     {
         const QString image =
             writePicture(m_folder->filePath(QStringLiteral("ball.png")), QSize(300, 300));
         {
             SprayMakerWindow window(m_platform, sprays(), image);
-            QList<QWidget *> options;
-            for (QWidget *option : window.findChildren<QWidget *>()) {
-                if (qobject_cast<QComboBox *>(option) || qobject_cast<QCheckBox *>(option)
-                    || qobject_cast<QSlider *>(option) || qobject_cast<QSpinBox *>(option)
-                    || (qobject_cast<QLineEdit *>(option)
-                        && !qobject_cast<QSpinBox *>(option->parentWidget()))
-                    || (qobject_cast<QPushButton *>(option)
-                        && !qobject_cast<QDialogButtonBox *>(option->parentWidget())))
-                    options << option;
-            }
-            QVERIFY(options.size() >= 11);
-            for (const QWidget *option : std::as_const(options))
-                QVERIFY2(!option->toolTip().isEmpty(), qPrintable(option->objectName()));
-
             auto *size = window.findChild<QComboBox *>(QStringLiteral("sizeBox"));
             size->setCurrentIndex(size->findData(QStringLiteral("64x64")));
             window.findChild<QCheckBox *>(QStringLiteral("oneColourBox"))->setChecked(true);
