@@ -20,6 +20,7 @@ int main(int argc, char *argv[])
     int qtArgc = 1;
     QApplication app(qtArgc, argv);
     tagswap::setUpApplication(TAGSWAP_VERSION, TAGSWAP_APP_ID);
+    tagswap::setProgramIcon();
 
     tagswap::QtPlatform platform;
     tagswap::frmMain window(platform, std::move(commandLine));

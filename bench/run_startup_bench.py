@@ -11,7 +11,9 @@ Xvfb, is timed from fork to the map of its window, left for --linger-ms, then
 ended, and its peak resident size is taken from the kernel. Runs are
 interleaved and their order flips every repetition, so drift on a shared
 machine lands on both programs alike. Prints markdown tables of medians and
-ratios.
+ratios, and which Qt image format plugins either program had mapped when its
+window mapped (read from /proc/<pid>/maps): the skeleton sets no icon, so any
+plugin there is start-up work the window does not show.
 """
 
 import argparse
@@ -88,9 +90,10 @@ def probe(probe_bin, command, folder, env, linger_ms):
         cwd=folder, env=env, capture_output=True, text=True, timeout=120)
     if result.returncode != 0:
         sys.exit(f"{Path(command[0]).name} in {folder.name}: {result.stderr.strip()}")
-    fields = dict(part.split("=") for part in result.stdout.split())
+    fields = dict(part.split("=", 1) for part in result.stdout.split())
     return {"ms": float(fields["map_ms"]), "mib": int(fields["maxrss_kib"]) / 1024.0,
-            "cpu": float(fields["cpu_ms"])}
+            "cpu": float(fields["cpu_ms"]), "plugins": fields["image_plugins"],
+            "plugins_later": fields["image_plugins_later"]}
 
 
 def median(case, name, key):
@@ -107,6 +110,29 @@ def paired_ratio(case, key):
 def quartiles(case, name, key):
     q = statistics.quantiles([s[key] for s in case.samples[name]], n=4)
     return f"{q[0]:.0f}–{q[2]:.0f}"
+
+
+def plugin_check(cases):
+    """One line per program: the image format plugins it had mapped when its window
+    mapped, and when it was ended."""
+    lines = []
+    clean = True
+    for name in ("tagswap", "skeleton"):
+        runs = [s for case in cases for s in case.samples[name]]
+        for key, when in (("plugins", "when its window mapped"),
+                          ("plugins_later", "when it was ended")):
+            found = sorted({p for s in runs if s[key] != "-" for p in s[key].split(",")})
+            with_any = sum(1 for s in runs if s[key] != "-")
+            if found:
+                clean = False
+                lines.append(f"- {name}: image format plugins mapped {when} in {with_any} "
+                             f"of {len(runs)} runs: {', '.join(found)}")
+            else:
+                lines.append(f"- {name}: no image format plugin mapped {when} "
+                             f"(all {len(runs)} runs)")
+    verdict = "met" if clean else "MISSED"
+    return [f"\nImage format plugins (/proc/<pid>/maps), target none in either program: "
+            f"{verdict}\n"] + lines
 
 
 def report(cases, reps, linger_ms):
@@ -134,6 +160,7 @@ def report(cases, reps, linger_ms):
         print(f"| {case.label} | {paired_ratio(case, 'ms'):.3f}× | {tc:.1f} | {sc:.1f} | "
               f"{tc / sc:.3f}× | {paired_ratio(case, 'mib'):.3f}× | "
               f"{quartiles(case, 'tagswap', 'ms')} | {quartiles(case, 'skeleton', 'ms')} |")
+    print("\n".join(plugin_check(cases)))
 
 
 def main():

@@ -1,7 +1,7 @@
 // The floor for Tagswap's main window: the same toolkit set-up, the same
 // window and the same controls at the same places, but nothing that touches a
-// file, a folder or the settings store. Whatever the real program costs beyond
-// this is what its own start-up work costs.
+// file, a folder or the settings store, and no icon. Whatever the real program
+// costs beyond this is what its own start-up work costs, its icon included.
 //
 // The application set-up and the window's design are the product's own
 // functions, so the skeleton cannot drift from what it stands in for.

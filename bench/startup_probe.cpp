@@ -5,11 +5,13 @@
 //
 //   tagswap_startup_probe [--linger-ms N] [--timeout-ms N] -- program [args...]
 //
-// Prints one line: "map_ms=<float> cpu_ms=<float> maxrss_kib=<int>". cpu_ms is
-// the processor time all the program's threads had used when the map was seen;
-// unlike wall time it hardly moves when other work shares the machine, so it
-// tells a real difference from a noisy run. Exits non-zero, with a reason on
-// stderr, when the program never maps a window or dies first.
+// Prints one line: "map_ms=<float> cpu_ms=<float> maxrss_kib=<int>
+// image_plugins=<names|-> image_plugins_later=<names|->". cpu_ms is the processor time all the
+// program's threads had used when the map was seen; unlike wall time it hardly moves when other
+// work shares the machine, so it tells a real difference from a noisy run. image_plugins lists the
+// Qt image format plugins the program had mapped at that moment ("-": none), image_plugins_later
+// those it had when it was ended. Exits non-zero, with a reason on stderr, when the program never
+// maps a window or dies first.
 
 #include <xcb/xcb.h>
 
@@ -20,6 +22,7 @@
 #include <ctime>
 #include <dirent.h>
 #include <memory>
+#include <set>
 #include <string>
 
 #include <fcntl.h>
@@ -99,6 +102,31 @@ double cpuMs(pid_t pid)
     return any ? total : -1;
 }
 
+// The image format plugins (Qt's imageformats folder) mapped into the process, by
+// file name, joined by commas; "-" for none.
+std::string imagePlugins(pid_t pid)
+{
+    const std::string path = "/proc/" + std::to_string(pid) + "/maps";
+    FILE *maps = std::fopen(path.c_str(), "r");
+    if (!maps)
+        return "?";
+    std::set<std::string> names;
+    char line[4096];
+    while (std::fgets(line, sizeof line, maps)) {
+        const char *folder = std::strstr(line, "/imageformats/");
+        if (!folder)
+            continue;
+        std::string name = folder + std::strlen("/imageformats/");
+        name.erase(name.find_last_not_of("\n") + 1);
+        names.insert(name);
+    }
+    std::fclose(maps);
+    std::string joined;
+    for (const std::string &name : names)
+        joined += (joined.empty() ? "" : ",") + name;
+    return joined.empty() ? "-" : joined;
+}
+
 // Ends the child and returns its peak resident size in KiB, or -1.
 long endChild(pid_t pid)
 {
@@ -166,6 +194,7 @@ int main(int argc, char **argv)
 
     double mapped = -1;
     double cpu = -1;
+    std::string plugins = "?";
     while (mapped < 0) {
         while (xcb_generic_event_t *event = xcb_poll_for_event(conn.get())) {
             const bool isMap = (event->response_type & 0x7f) == XCB_MAP_NOTIFY;
@@ -175,6 +204,7 @@ int main(int argc, char **argv)
                 if (map->event == root && !map->override_redirect) {
                     mapped = nowMs();
                     cpu = cpuMs(pid);
+                    plugins = imagePlugins(pid);
                 }
             }
             std::free(event);
@@ -203,11 +233,13 @@ int main(int argc, char **argv)
     }
 
     sleepMs(options.lingerMs);
+    const std::string pluginsLater = imagePlugins(pid);
     const long maxrss = endChild(pid);
     if (maxrss < 0) {
         std::perror("wait4");
         return 1;
     }
-    std::printf("map_ms=%.3f cpu_ms=%.3f maxrss_kib=%ld\n", mapped - start, cpu, maxrss);
+    std::printf("map_ms=%.3f cpu_ms=%.3f maxrss_kib=%ld image_plugins=%s image_plugins_later=%s\n",
+                mapped - start, cpu, maxrss, plugins.c_str(), pluginsLater.c_str());
     return 0;
 }

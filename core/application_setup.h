@@ -2,10 +2,12 @@
 
 namespace tagswap {
 
-// Names, version and icon of the running application, and the rule that it
-// ends only when its main window is unloaded. The icon is read from the
-// program's compiled-in resources (:/icon) where the platform does not give
-// windows the executable's icon by itself.
+// Names and version of the running application, and the rule that it ends only when
+// its main window is unloaded.
 void setUpApplication(const char *version, const char *desktopId);
+
+// The program's icon on every window, from the pixels compiled into it (:/icon/<size>.argb)
+// where the platform does not give windows the executable's icon by itself.
+void setProgramIcon();
 
 } // namespace tagswap

@@ -15,7 +15,6 @@ constexpr qint64 kFileHeaderSize = 12;    // magic, entry count, directory offse
 constexpr qint64 kTextureHeaderSize = 40; // name, width, height, four level offsets
 constexpr qint64 kDirEntrySize = 32;
 constexpr int kNameBytes = 16;
-constexpr char kTypeDecal = 0x43;
 // The largest legal spray (256x256) is under 90 KB; anything near this is not a spray
 // and must not make us allocate or scan much.
 constexpr qint64 kMaxFileSize = 1 << 20;
@@ -240,7 +239,7 @@ QByteArray encode(const Decal &d, QString *error)
     put32(entry, kFileHeaderSize);
     put32(entry + 4, paddedSize);
     put32(entry + 8, paddedSize);
-    entry[12] = kTypeDecal;
+    entry[12] = d.isColourSpray() ? kColourType : kOneColourType;
     std::memcpy(entry + 16, name.constData(), name.size());
     return out;
 }
@@ -251,6 +250,12 @@ std::optional<Decal> decode(const QByteArray &bytes, QString *error)
     if (fileSize > kMaxFileSize)
         return fail(error,
                     tr("At %1 bytes the file is far too large to be a spray.").arg(fileSize));
+    // Said plainly, since players rename a picture to .wad or meet an empty file
+    // far more often than a damaged spray.
+    if (fileSize == 0)
+        return fail(error, tr("The file is empty."));
+    if (const QString kind = pictureKind(bytes); !kind.isEmpty())
+        return fail(error, tr("The file is %1, not a spray.").arg(kind));
     if (fileSize < kFileHeaderSize + kDirEntrySize || !bytes.startsWith("WAD3"))
         return fail(error, tr("This is not a WAD3 file."));
 
@@ -290,6 +295,39 @@ std::optional<Decal> decode(const QByteArray &bytes, QString *error)
     for (int i = parts->colours; i < 256; ++i)
         d.palette[i] = qRgb(0, 0, 0);
     return d;
+}
+
+QString pictureKind(const QByteArray &bytes)
+{
+    const auto at = [&bytes](qsizetype offset, QByteArrayView magic) {
+        return bytes.mid(offset, magic.size()) == magic;
+    };
+    if (at(0, "\x89PNG\r\n\x1a\n"))
+        return tr("a PNG picture");
+    if (at(0, "\xff\xd8\xff"))
+        return tr("a JPEG picture");
+    if (at(0, "GIF87a") || at(0, "GIF89a"))
+        return tr("a GIF picture");
+    if (at(0, "RIFF") && at(8, "WEBP"))
+        return tr("a WebP picture");
+    if (at(0, QByteArrayView("II*\0", 4)) || at(0, QByteArrayView("MM\0*", 4)))
+        return tr("a TIFF picture");
+    // Two letters alone are too weak a sign; the header's reserved field is zero too.
+    if (at(0, "BM") && at(6, QByteArrayView("\0\0\0\0", 4)))
+        return tr("a BMP picture");
+    if (const QByteArray start = bytes.left(1024);
+        start.trimmed().startsWith('<') && start.contains("<svg"))
+        return tr("an SVG drawing");
+    return {};
+}
+
+QString sizeKindAndBytes(int width, int height, bool colour, qint64 bytes)
+{
+    return tr("%1 × %2, %3, %L4 bytes")
+        .arg(width)
+        .arg(height)
+        .arg(colour ? tr("colour") : tr("one-colour"))
+        .arg(bytes);
 }
 
 QList<Decal> decodeLevels(const QByteArray &bytes, QString *error)

@@ -41,6 +41,12 @@ struct Decal {
     bool operator==(const Decal &) const = default;
 };
 
+// The type of the file's one entry, as the game writes it: the open-source engine
+// that many players run (Xash3D FWGS) tells the kinds apart by it, where the original
+// engine reads palette entry 255.
+inline constexpr char kColourType = 0x43;
+inline constexpr char kOneColourType = 0x40;
+
 // The complete file. Fails (empty result) unless the sides are multiples of 16 up
 // to 256, pixels (and mips, when given) match the size and the name is at most 15
 // Latin-1 characters.
@@ -50,6 +56,13 @@ QByteArray encode(const Decal &decal, QString *error = nullptr);
 // sides off the 16-pixel grid, pixels wherever the first offset puts them), bar a zero
 // height; rejects anything larger than 1 MiB. gameRefusal() adds the file-size limits.
 std::optional<Decal> decode(const QByteArray &bytes, QString *error = nullptr);
+
+// What a file that is no spray is when its first bytes are those of a picture ("a PNG
+// picture", "an SVG drawing"); empty for anything else.
+QString pictureKind(const QByteArray &bytes);
+
+// "64 × 64, colour, 6,296 bytes": how the windows describe a spray.
+QString sizeKindAndBytes(int width, int height, bool colour, qint64 bytes);
 
 // The picture at full size and the file's three smaller copies (half, quarter and
 // eighth size), each with the file's palette; empty when decode() refuses the bytes.

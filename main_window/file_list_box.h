@@ -34,6 +34,8 @@ public:
     // Marks the rows holding the chosen mod's spray.
     void setInstalled(const QSet<QString> &names) { m_names.setInstalled(names); }
     QSet<QString> installed() const { return m_names.installed(); }
+    // What an empty list shows a new player: how sprays get in, the spray maker too.
+    static QString emptyHint();
 
 signals:
     // At globalPos, for the row that is now selected (none: the empty part of the list).
@@ -44,6 +46,7 @@ signals:
 
 protected:
     void contextMenuEvent(QContextMenuEvent *event) override;
+    void paintEvent(QPaintEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
     void dragEnterEvent(QDragEnterEvent *event) override;
     void dragMoveEvent(QDragMoveEvent *event) override;

@@ -1,5 +1,6 @@
 #include "spray_details.h"
 
+#include "file_access.h"
 #include "game_view.h"
 
 #include <QBuffer>
@@ -62,16 +63,22 @@ SprayDetails readSprayDetails(const QString &path)
     return details;
 }
 
+QString pictureKindOf(const QString &path)
+{
+    // What a picture's first bytes say is within this many.
+    constexpr qint64 kSignatureBytes = 1024;
+    QFile file(path);
+    if (!isExistingFile(path) || !file.open(QIODevice::ReadOnly))
+        return {};
+    return decal::pictureKind(file.read(kSignatureBytes));
+}
+
 QString spraySummary(const SprayDetails &details)
 {
-    QString bytes = tr("%L1 bytes").arg(details.fileSize);
     if (!details.decal)
-        return bytes;
-    const QString kind = details.decal->isColourSpray() ? tr("colour") : tr("one-colour");
-    return tr("%1 × %2, %3, %4")
-        .arg(details.decal->width)
-        .arg(details.decal->height)
-        .arg(kind, bytes);
+        return tr("%L1 bytes").arg(details.fileSize);
+    return decal::sizeKindAndBytes(details.decal->width, details.decal->height,
+                                   details.decal->isColourSpray(), details.fileSize);
 }
 
 QString sprayToolTip(const QString &name, const SprayDetails &details)

@@ -31,6 +31,10 @@ std::optional<QByteArray> readSprayBytes(const QString &path);
 // "64 × 64, colour, 6,296 bytes"
 QString spraySummary(const SprayDetails &details);
 
+// "a PNG picture" when the file at path starts as a picture does; empty otherwise,
+// and for anything that is not a regular file.
+QString pictureKindOf(const QString &path);
+
 // The tooltip of a list row: the spray as the game shows it with its summary,
 // or, for a file the game would refuse, the reason instead. Rich text.
 QString sprayToolTip(const QString &name, const SprayDetails &details);

@@ -8,6 +8,7 @@
 #include "settings_store.h"
 #include "several_mods_window.h"
 #include "spray_check_window.h"
+#include "spray_details.h"
 #include "spray_preview.h"
 #include "steam_search.h"
 
@@ -78,6 +79,11 @@ QMenu *SprayListActions::makeContextMenu(QWidget *parent)
     menu->addAction(tr("Make a spray from an image..."), this,
                     &SprayListActions::makeSprayFromImage)
         ->setEnabled(canMakeSprays());
+    // A picture someone named .wad: the maker makes it what the name promises.
+    if (const QString path = selectedPath(); chosen && !pictureKindOf(path).isEmpty())
+        menu->addAction(tr("Make a spray from this picture..."), this,
+                        [this, path] { emit makeSprayRequested(path); })
+            ->setEnabled(canMakeSprays());
     menu->addAction(tr("Sprays seen in game..."), this, &SprayListActions::showSeenSprays)
         ->setEnabled(m_mods != nullptr);
     menu->addAction(tr("Install in several mods..."), this, &SprayListActions::installInSeveralMods)
@@ -202,6 +208,19 @@ void SprayListActions::showSeenSprays()
         tagswap::showSeenSprays(m_platform, SettingsStore::read(settings::HLDir),
                                 m_mods->currentText(), m_list->directory(), m_window);
     connect(window, &SeenSpraysWindow::added, this, &SprayListActions::refreshAndSelect);
+    connect(window, &SeenSpraysWindow::renameRequested, this, &SprayListActions::renameInList);
+}
+
+void SprayListActions::renameInList(const QString &name)
+{
+    if (!m_list->select(name)) {
+        report(tr("%1 is no longer in the spray folder.").arg(name));
+        return;
+    }
+    // The name is edited where every spray is renamed, in the list.
+    m_window->activateWindow();
+    m_list->setFocus(Qt::OtherFocusReason);
+    startRename();
 }
 
 void SprayListActions::installInSeveralMods()

@@ -39,6 +39,8 @@ public slots:
     void showContextMenu(const QPoint &globalPos);
     void preview();
     void startRename();
+    // Chooses name and starts editing it in the list; says so when it is gone.
+    void renameInList(const QString &name);
     void rename(const QString &name, const QString &newName);
     void moveToTrash();
     void openSprayFolder();

@@ -4,11 +4,13 @@
 #include "game_view.h"
 #include "spray_details.h"
 
+#include <QDialogButtonBox>
 #include <QFileInfo>
 #include <QGridLayout>
 #include <QLabel>
 #include <QPixmap>
 #include <QScrollArea>
+#include <QShortcut>
 #include <QVBoxLayout>
 
 namespace tagswap {
@@ -72,13 +74,26 @@ SprayPreview::SprayPreview(const QString &path, QWidget *parent) : QWidget(paren
     setWindowTitle(tr("Preview - %1").arg(name));
 
     auto *layout = new QVBoxLayout(this);
-    const SprayDetails details = readSprayDetails(path);
     auto *summary = new QLabel(this);
     summary->setObjectName(QStringLiteral("summary"));
     summary->setTextFormat(Qt::PlainText);
     summary->setWordWrap(true);
     layout->addWidget(summary);
+    showSpray(path, summary, layout);
 
+    // Closed as the other windows are: a Close button, Esc, and Ctrl+W as in a browser.
+    auto *buttons = new QDialogButtonBox(QDialogButtonBox::Close, this);
+    connect(buttons, &QDialogButtonBox::rejected, this, &QWidget::close);
+    layout->addWidget(buttons);
+    for (const QKeySequence &keys :
+         {QKeySequence(Qt::Key_Escape), QKeySequence(Qt::CTRL | Qt::Key_W)})
+        connect(new QShortcut(keys, this), &QShortcut::activated, this, &QWidget::close);
+}
+
+void SprayPreview::showSpray(const QString &path, QLabel *summary, QVBoxLayout *layout)
+{
+    const QString name = QFileInfo(path).fileName();
+    const SprayDetails details = readSprayDetails(path);
     const std::optional<QByteArray> bytes = readSprayBytes(path);
     QString error;
     const QList<decal::Decal> levels =
@@ -98,7 +113,7 @@ SprayPreview::SprayPreview(const QString &path, QWidget *parent) : QWidget(paren
     layout->addWidget(scroll);
     // Room for a 64 × 64 spray at every scale without scrolling; larger ones scroll.
     resize(std::min(scroll->widget()->sizeHint().width() + 40, 900),
-           std::min(scroll->widget()->sizeHint().height() + 80, 700));
+           std::min(scroll->widget()->sizeHint().height() + 120, 740));
 }
 
 SprayPreview *showSprayPreview(const QString &path, QWidget *parent)

@@ -145,6 +145,9 @@ CacheReading failed(const QString &fault)
 
 CacheReading readCache(const QByteArray &file)
 {
+    // A file of no bytes holds nothing yet; nothing in it is damaged.
+    if (file.isEmpty())
+        return {};
     return CacheParser(file).parse();
 }
 

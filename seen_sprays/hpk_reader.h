@@ -41,7 +41,7 @@ struct CacheReading {
     QString fault;
 };
 
-// The cache held in file.
+// The cache held in file; an empty file is an empty cache.
 CacheReading readCache(const QByteArray &file);
 
 // The cache at path, opened read-only and closed again at once, so that a

@@ -31,18 +31,26 @@ public slots:
 signals:
     // The chosen sprays are in the spray folder now; name is the one to choose there.
     void added(const QString &name);
+    // The player asks to rename name, a spray this window wrote into the spray folder.
+    void renameRequested(const QString &name);
 
 private:
     void buildControls(const QString &mod);
     QString summary(const QString &mod) const;
+    void updateAddButton();
+    void showWritten(const QStringList &names);
 
     Platform &m_platform;
+    QString m_gameDirectory;
     QString m_sprayFolder;
     QStringList m_gameSprayFiles; // no copy of a spray: the next Change replaces them
     seen::ModCaches m_caches;
+    int m_scale = 1; // screen pixels a side for each spray pixel, the same for every spray
     SeenSprayList *m_model = nullptr;
     QListView *m_list = nullptr;
     QPushButton *m_add = nullptr;
+    QLabel *m_written = nullptr;
+    QPushButton *m_rename = nullptr;
 };
 
 // Opens the window beside parent, not modal, and reports damaged caches once it shows.

@@ -24,6 +24,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QRegularExpression>
 
 #include <algorithm>
 #include <cstdio>
@@ -47,10 +48,33 @@ void printTo(FILE *stream, const QString &text)
     std::fputc('\n', stream);
 }
 
+// The command being run, set where commands are chosen, so that every command's usage
+// errors point at its own --help, a command added later's too.
+QString commandInUse;
+
+QString programAnd(const QString &rest)
+{
+    const QString command = commandInUse.isEmpty() ? QString() : commandInUse + u' ';
+    return QStringLiteral("tagswap-spray %1%2").arg(command, rest);
+}
+
 int usage(const QString &message)
 {
-    printTo(stderr, tr("tagswap-spray: %1 See tagswap-spray --help.").arg(message));
+    printTo(stderr,
+            tr("tagswap-spray: %1 See %2.").arg(message, programAnd(QStringLiteral("--help"))));
     return kSprayUsage;
+}
+
+// Qt names the program as it was started, which may be a long path; the help names
+// it as players type it.
+QString helpOf(const QCommandLineParser &parser)
+{
+    QString text = parser.helpText();
+    const QString started = QCoreApplication::arguments().value(0);
+    const QString usageLine = QStringLiteral("Usage: ") + started;
+    if (!started.isEmpty() && text.startsWith(usageLine))
+        text.replace(0, usageLine.size(), QStringLiteral("Usage: tagswap-spray"));
+    return text;
 }
 
 // One line, whatever a file name or a library message holds.
@@ -79,17 +103,26 @@ std::optional<int> parseOrAnswer(QCommandLineParser &parser, const QStringList &
     if (!parser.parse(arguments))
         return usage(parser.errorText());
     if (parser.isSet(help)) {
-        printTo(stdout, parser.helpText());
+        printTo(stdout, helpOf(parser));
         return kSprayOk;
     }
     return std::nullopt;
 }
 
-// A command's parser: the command's name comes first, so --help's usage line shows it.
+// Up to the first full stop or colon, so that it fits a line of the help.
+QString firstSentence(const QString &text)
+{
+    static const QRegularExpression end(QStringLiteral("[.:](\\s|$)"));
+    const QRegularExpressionMatch match = end.match(text);
+    return match.hasMatch() ? text.left(match.capturedStart()) + u'.' : text;
+}
+
+// A command's parser: the command's name comes first, so --help's usage line shows it,
+// described by the first sentence of what the command does.
 void nameCommand(QCommandLineParser &parser, const QString &command, const QString &about)
 {
     parser.setApplicationDescription(about);
-    parser.addPositionalArgument(command, QString(), command);
+    parser.addPositionalArgument(command, firstSentence(about), command);
 }
 
 // What follows the command's name.
@@ -260,6 +293,11 @@ QString namedAsGiven(const QString &message, const QString &path)
 std::optional<MadeSpray> sprayFrom(const QString &image, const spray::SprayOptions &options,
                                    QString *error)
 {
+    // The decoders would call it an unknown format.
+    if (const QFileInfo file(image); file.isFile() && file.size() == 0) {
+        *error = tr("%1 is empty.").arg(image);
+        return std::nullopt;
+    }
     const std::optional<decal::Decal> made = spray::makeSprayFromFile(image, options, error);
     if (!made) {
         *error = namedAsGiven(*error, image);
@@ -321,17 +359,19 @@ struct FileReport {
     std::optional<decal::Decal> spray;
     qint64 bytes = 0;
     QString problem; // empty: the game takes it
+    bool readable = false;
 };
 
 FileReport report(const QString &path)
 {
-    FileReport r{path, std::nullopt, 0, {}};
+    FileReport r{path, std::nullopt, 0, {}, false};
     QString error;
     const auto bytes = readSprayFile(path, &error);
     if (!bytes) {
         r.problem = error;
         return r;
     }
+    r.readable = true;
     r.bytes = QFileInfo(path).size();
     r.spray = decal::decode(*bytes, &error);
     r.problem = decal::gameRefusal(*bytes, r.bytes);
@@ -381,6 +421,10 @@ int info(const QStringList &arguments)
         return *answered;
     if (operands(parser).isEmpty())
         return usage(tr("info takes at least one FILE."));
+    // One file that cannot be read is a failure like any other command's: one line.
+    if (const FileReport r = report(operands(parser).constFirst());
+        operands(parser).size() == 1 && !r.readable && !parser.isSet(json))
+        return failure(QStringLiteral("%1 %2.").arg(r.path, r.problem));
     QJsonArray all;
     int refused = 0;
     for (const QString &path : operands(parser)) {
@@ -453,6 +497,7 @@ int preview(const QStringList &arguments)
     if (!buffer.open(QIODevice::WriteOnly) || !scaled.save(&buffer, "PNG")
         || !spray::writeWhole(out, png, &error))
         return failure(error.isEmpty() ? tr("%1 could not be written.").arg(out) : error);
+    printTo(stdout, tr("wrote %1, %2x%3 pixels").arg(out).arg(scaled.width()).arg(scaled.height()));
     return kSprayOk;
 }
 
@@ -919,8 +964,10 @@ int sprayCommand(const QStringList &arguments)
     const QStringList words = parser.positionalArguments();
     const QString &name = words.constFirst();
     for (const auto &[command, run] : commands) {
-        if (command == name)
+        if (command == name) {
+            commandInUse = command;
             return run(QStringList{arguments.value(0)} + words);
+        }
     }
     return usage(tr("there is no command \"%1\".").arg(name.left(40)));
 }

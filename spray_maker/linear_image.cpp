@@ -179,6 +179,53 @@ LinearImage filterImage(const QImage &image, const std::vector<Taps> &xTaps,
     return out;
 }
 
+// Each pixel of a picture in linear light, premultiplied, as the kernels add it up.
+void linearPixel(QRgb p, float *out)
+{
+    const auto &toLinear = srgbToLinearTable();
+    const float alpha = float(qAlpha(p)) / 255.0f;
+    out[0] = toLinear[size_t(qRed(p))] * alpha;
+    out[1] = toLinear[size_t(qGreen(p))] * alpha;
+    out[2] = toLinear[size_t(qBlue(p))] * alpha;
+    out[3] = alpha;
+}
+
+// Lanczos rings beside an edge: past its first lobe, a flat area comes out tinted by
+// the other side, band after band (a red field under a blue row turns violet some
+// pixels down). Each pixel is held between the darkest and the brightest of the
+// picture pixels it lies between (the nearest two along an enlarged axis, those it
+// covers along a reduced one): the edge keeps the kernel's sharpness, and a flat area
+// comes out as flat as it is.
+void holdWithinNeighbours(LinearImage &out, const QImage &image, const std::vector<Taps> &xNear,
+                          const std::vector<Taps> &yNear)
+{
+    RowReader reader(image);
+    std::vector<float> low(size_t(out.width) * 4);
+    std::vector<float> high(low.size());
+    for (int y = 0; y < out.height; ++y) {
+        std::fill(low.begin(), low.end(), 1.0f);
+        std::fill(high.begin(), high.end(), 0.0f);
+        const Taps &rows = yNear[size_t(y)];
+        for (size_t j = 0; j < rows.weights.size(); ++j) {
+            const QRgb *row = reader.row(rows.first + int(j));
+            for (size_t x = 0; x < xNear.size(); ++x) {
+                const Taps &columns = xNear[x];
+                for (size_t k = 0; k < columns.weights.size(); ++k) {
+                    float p[4];
+                    linearPixel(row[size_t(columns.first) + k], p);
+                    for (size_t c = 0; c < 4; ++c) {
+                        low[x * 4 + c] = std::min(low[x * 4 + c], p[c]);
+                        high[x * 4 + c] = std::max(high[x * 4 + c], p[c]);
+                    }
+                }
+            }
+        }
+        float *p = out.at(0, y);
+        for (size_t i = 0; i < low.size(); ++i)
+            p[i] = std::clamp(p[i], low[i], high[i]);
+    }
+}
+
 // Lanczos overshoots near hard edges; premultiplied colour may not exceed its alpha.
 void clampPremultiplied(LinearImage &image)
 {
@@ -216,6 +263,12 @@ int srgbFromLinear(float value)
 LinearImage resample(const QImage &image, const QRectF &source, QSize size)
 {
     LinearImage out = filtered(image, source, size, lanczosTaps);
+    // Reduced on both axes, every pixel is an area average, which cannot ring.
+    if (!out.isEmpty() && (source.width() < size.width() || source.height() < size.height()))
+        holdWithinNeighbours(
+            out, image,
+            axisTaps(source.x(), source.width(), image.width(), size.width(), linearTaps),
+            axisTaps(source.y(), source.height(), image.height(), size.height(), linearTaps));
     clampPremultiplied(out);
     return out;
 }

@@ -27,8 +27,9 @@ struct LinearImage {
 };
 
 // The part source of the image, made size pixels large: along a reduced axis the exact
-// area average, along an enlarged one Lanczos-3. Memory stays proportional to the result,
-// not the image.
+// area average, along an enlarged one Lanczos-3, each pixel held within the picture
+// pixels it lies between so that the kernel does not ring. Memory stays proportional to
+// the result, not the image.
 LinearImage resample(const QImage &image, const QRectF &source, QSize size);
 
 // The same part at the same size through kernels that never ring: the area average

@@ -14,6 +14,7 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QFormLayout>
+#include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -49,6 +50,38 @@ QPixmap pixmapAt(const QImage &image, int scale)
         image.scaled(image.size() * scale, Qt::IgnoreAspectRatio, Qt::FastTransformation));
 }
 
+// The picture as large as fits a spray's largest side: a larger one made smaller, a
+// smaller one enlarged by whole pixels so that pixel art stays sharp.
+QPixmap pictureShown(const QImage &image)
+{
+    const QSize box(spray::kMaxCanvasSide, spray::kMaxCanvasSide);
+    if (image.isNull())
+        return {};
+    if (image.width() > box.width() || image.height() > box.height())
+        return QPixmap::fromImage(image.scaled(box, Qt::KeepAspectRatio, Qt::SmoothTransformation));
+    return pixmapAt(image,
+                    std::max(1, spray::kMaxCanvasSide / std::max(image.width(), image.height())));
+}
+
+// The options as the player left them, for the next window while Tagswap runs; the
+// picture, its frame and the name belong to one spray and are not kept.
+struct KeptOptions {
+    int size = 0;
+    int fit = 0;
+    int scaler = 0;
+    bool gameGamma = false;
+    int dither = int(spray::kDefaultDither * kDitherSteps);
+    int threshold = spray::kDefaultAlphaThresholdPercent;
+    bool oneColour = false;
+    QRgb ink = qRgb(0, 0, 0);
+};
+
+KeptOptions &keptOptions()
+{
+    static KeptOptions kept;
+    return kept;
+}
+
 QString localImageIn(const QMimeData *data)
 {
     if (!data || !data->hasUrls() || data->urls().size() != 1)
@@ -66,6 +99,8 @@ SprayMakerWindow::SprayMakerWindow(Platform &platform, const QString &sprayFolde
     setWindowTitle(tr("Make Spray"));
     setAcceptDrops(true);
     buildControls();
+    describeControls();
+    restoreOptions();
     connectControls();
     if (!initialImage.isEmpty())
         openImage(initialImage);
@@ -73,23 +108,55 @@ SprayMakerWindow::SprayMakerWindow(Platform &platform, const QString &sprayFolde
 
 SprayMakerWindow::~SprayMakerWindow()
 {
+    keepOptions();
     // Closed at once, whatever the reader is still at.
     if (m_cancel)
         m_cancel->store(true);
     m_watcher.waitForFinished();
 }
 
+void SprayMakerWindow::forgetKeptOptions()
+{
+    keptOptions() = KeptOptions{};
+}
+
+void SprayMakerWindow::keepOptions() const
+{
+    keptOptions() = KeptOptions{m_size->currentIndex(),   m_fit->currentIndex(),
+                                m_scaler->currentIndex(), m_gameGamma->isChecked(),
+                                m_dither->value(),        m_threshold->value(),
+                                m_oneColour->isChecked(), m_ink};
+}
+
+void SprayMakerWindow::restoreOptions()
+{
+    const KeptOptions &kept = keptOptions();
+    m_size->setCurrentIndex(kept.size);
+    m_fit->setCurrentIndex(kept.fit);
+    m_scaler->setCurrentIndex(kept.scaler);
+    m_gameGamma->setChecked(kept.gameGamma);
+    m_dither->setValue(kept.dither);
+    m_threshold->setValue(kept.threshold);
+    m_oneColour->setChecked(kept.oneColour);
+    m_inkButton->setEnabled(kept.oneColour);
+    m_ink = kept.ink;
+}
+
 void SprayMakerWindow::buildControls()
 {
-    m_previewActual = new QLabel(this);
-    m_previewActual->setObjectName(QStringLiteral("previewActual"));
-    m_previewDouble = new QLabel(this);
-    m_previewDouble->setObjectName(QStringLiteral("previewDouble"));
-    for (QLabel *preview : {m_previewActual, m_previewDouble})
+    m_previewPicture = new QLabel(this);
+    m_previewPicture->setObjectName(QStringLiteral("previewPicture"));
+    m_previewGame = new QLabel(this);
+    m_previewGame->setObjectName(QStringLiteral("previewGame"));
+    for (QLabel *preview : {m_previewPicture, m_previewGame})
         preview->setAlignment(Qt::AlignCenter);
-    m_previewDouble->setMinimumSize(2 * spray::kMaxCanvasSide, 2 * spray::kMaxCanvasSide);
+    // Fixed, so that no picture or spray loaded changes the window's width.
+    m_previewPicture->setFixedSize(spray::kMaxCanvasSide, spray::kMaxCanvasSide);
+    m_previewGame->setFixedSize(2 * spray::kMaxCanvasSide, 2 * spray::kMaxCanvasSide);
 
     m_imageName = new QLabel(tr("No image yet: choose one or drop it here."), this);
+    // A long file name is cut off rather than widening the window; its tooltip has it whole.
+    m_imageName->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     m_chooseImage = new QPushButton(tr("&Image..."), this);
     m_size = new QComboBox(this);
     m_size->setObjectName(QStringLiteral("sizeBox"));
@@ -151,9 +218,11 @@ void SprayMakerWindow::buildControls()
     form->addRow(tr("Kind:"), inkRow);
     form->addRow(tr("Colours:"), m_gameGamma);
     form->addRow(tr("Name:"), m_name);
-    auto *previews = new QHBoxLayout;
-    previews->addWidget(m_previewActual);
-    previews->addWidget(m_previewDouble);
+    auto *previews = new QGridLayout;
+    previews->addWidget(new QLabel(tr("Picture"), this), 0, 0, Qt::AlignHCenter);
+    previews->addWidget(new QLabel(tr("In game"), this), 0, 1, Qt::AlignHCenter);
+    previews->addWidget(m_previewPicture, 1, 0, Qt::AlignTop);
+    previews->addWidget(m_previewGame, 1, 1, Qt::AlignTop);
     auto *right = new QVBoxLayout;
     right->addLayout(form);
     right->addStretch(1);
@@ -165,6 +234,30 @@ void SprayMakerWindow::buildControls()
     layout->addLayout(middle, 1);
     layout->addWidget(m_status);
     layout->addWidget(m_buttons);
+}
+
+// Each option says what it does where the player looks for it.
+void SprayMakerWindow::describeControls()
+{
+    m_chooseImage->setToolTip(tr("Choose the picture to make a spray from. You can also drop "
+                                 "one on this window."));
+    m_size->setToolTip(tr("How large the spray is: the largest the game takes, a size servers "
+                          "with the old limit take too, or an exact size."));
+    m_fit->setToolTip(tr("How the picture fills the spray: whole, with transparent margins; "
+                         "filling it, with the excess cut off; or stretched."));
+    m_scaler->setToolTip(tr("How a picture smaller than the spray is enlarged: smoothly, or each "
+                            "pixel as a block, which keeps pixel art and icons sharp."));
+    m_dither->setToolTip(tr("Mixes palette colours in fine patterns to show colours the palette "
+                            "lacks. None keeps flat areas clean."));
+    m_threshold->setToolTip(tr("Pixels less opaque than this become transparent; the rest are "
+                               "solid. The game shows no pixel partly."));
+    m_frame->setToolTip(tr("Which frame of an animated picture becomes the spray."));
+    m_oneColour->setToolTip(tr("A logo in one colour, from the picture's transparency or "
+                               "darkness, as the game's own logos are."));
+    m_inkButton->setToolTip(tr("The colour of the one-colour logo."));
+    m_gameGamma->setToolTip(tr("Stores the colours darker, so that the game, which brightens "
+                               "sprays, shows the picture's own colours."));
+    m_name->setToolTip(tr("The spray's file name in the spray folder; .wad is added."));
 }
 
 void SprayMakerWindow::connectControls()
@@ -194,6 +287,7 @@ void SprayMakerWindow::openImage(const QString &path)
     m_loaded.reset();
     m_loadedPath.clear();
     m_imageName->setText(QFileInfo(path).fileName());
+    m_imageName->setToolTip(QDir::toNativeSeparators(path));
     m_name->setText(defaultName(path));
     m_status->setText(tr("Reading %1...").arg(QFileInfo(path).fileName()));
     // The frames are known once the picture has been read.
@@ -336,8 +430,8 @@ void SprayMakerWindow::showOutcome()
     m_current = std::move(outcome);
     m_shownGeneration = m_current.generation;
     const bool ok = m_current.spray && !m_current.bytes.isEmpty();
-    m_previewActual->setPixmap(ok ? pixmapAt(m_current.preview, 1) : QPixmap());
-    m_previewDouble->setPixmap(ok ? pixmapAt(m_current.preview, 2) : QPixmap());
+    m_previewPicture->setPixmap(m_current.image ? pictureShown(m_current.image->image) : QPixmap());
+    m_previewGame->setPixmap(ok ? pixmapAt(m_current.preview, 2) : QPixmap());
     m_status->setText(
         ok ? tr("%1x%2 %3, %L4 bytes: the game takes it.")
                  .arg(m_current.spray->width)
@@ -377,6 +471,7 @@ void SprayMakerWindow::save()
         m_platform.messageBox(this, error, MsgBoxStyle::Critical, tr("Make Spray"));
         return;
     }
+    m_status->setText(tr("Saved %1 in the spray folder.").arg(QFileInfo(path).fileName()));
     emit saved(path);
 }
 

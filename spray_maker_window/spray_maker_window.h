@@ -24,10 +24,12 @@ namespace tagswap {
 
 class Platform;
 
-// "Make Spray": turns an image into a spray in the spray folder. Every change of a
-// setting remakes the preview on a worker thread, first with a quick palette, then
-// with the careful one that Save writes; a result that a later change has overtaken
-// is dropped. Images can also be dropped on the window.
+// "Make Spray": turns an image into a spray in the spray folder, the picture shown
+// beside the spray as the game shows it. Every change of a setting remakes the preview
+// on a worker thread, first with a quick palette, then with the careful one that Save
+// writes; a result that a later change has overtaken is dropped. Images can also be
+// dropped on the window. The options stay as the player left them for the next window
+// while Tagswap runs.
 class SprayMakerWindow : public QDialog {
     Q_OBJECT
 
@@ -43,6 +45,9 @@ public:
     QString imagePath() const { return m_imagePath; }
     // True once the preview shows the current settings.
     bool isPreviewCurrent() const;
+    // The options a window leaves for the next one while Tagswap runs go back to the
+    // defaults.
+    static void forgetKeptOptions();
 
 signals:
     // A spray was written to path.
@@ -67,6 +72,9 @@ private:
     };
 
     void buildControls();
+    void describeControls();
+    void keepOptions() const;
+    void restoreOptions();
     void showFrameCount(int frames);
     void connectControls();
     void chooseImage();
@@ -100,8 +108,8 @@ private:
     std::shared_ptr<std::atomic<bool>> m_cancel;
     QString m_workPath; // the picture the running work reads
 
-    QLabel *m_previewActual = nullptr;
-    QLabel *m_previewDouble = nullptr;
+    QLabel *m_previewPicture = nullptr; // the picture itself
+    QLabel *m_previewGame = nullptr;    // the spray as the game shows it, at 2x
     QLabel *m_status = nullptr;
     QLabel *m_imageName = nullptr;
     QPushButton *m_chooseImage = nullptr;

@@ -50,7 +50,7 @@ QByteArray setEntrySizes(const QByteArray &b, quint32 size)
 // Written independently of encode(), so checks can be hit one at a time with files
 // that are otherwise consistent, including sizes encode() refuses to write.
 QByteArray rawFile(quint32 width, quint32 height, quint16 colours = 256,
-                   const QByteArray &label = "{LOGO")
+                   const QByteArray &label = "{LOGO", char type = kColourType)
 {
     const quint32 n = width * height;
     const QByteArray name = label.leftJustified(16, '\0');
@@ -61,8 +61,7 @@ QByteArray rawFile(quint32 width, quint32 height, quint16 colours = 256,
     texture += QByteArray(n + n / 4 + n / 16 + n / 64, '\x01');
     texture += set16(QByteArray(2, '\0'), 0, colours) + QByteArray(qsizetype(colours) * 3, '\x7f');
     texture += QByteArray((4 - texture.size() % 4) % 4, '\0');
-    const QByteArray entry =
-        set32(QByteArray(12, '\0'), 0, 12) + QByteArray("\x43\0\0\0", 4) + name;
+    const QByteArray entry = set32(QByteArray(12, '\0'), 0, 12) + type + QByteArray(3, '\0') + name;
     const QByteArray magic = QByteArray("WAD3").leftJustified(12, '\0');
     const QByteArray header = set32(set32(magic, 4, 1), 8, 12 + texture.size());
     return header + texture + setEntrySizes(entry, texture.size());
@@ -116,7 +115,10 @@ private slots:
                 return f.replace(52, paletteAt - 52, QByteArray(paletteAt - 52, '\0'))
                     .replace(paletteAt + 2, 768, QByteArray(768, '\0'));
             };
-            QCOMPARE(skeleton(file), skeleton(rawFile(d.width, d.height, 256, d.name.toLatin1())));
+            // The entry's type too: one-colour sprays as the game writes its own logos.
+            const char type = d.isColourSpray() ? kColourType : kOneColourType;
+            QCOMPARE(skeleton(file),
+                     skeleton(rawFile(d.width, d.height, 256, d.name.toLatin1(), type)));
             QString error;
             const std::optional<Decal> back = decode(file, &error);
             QVERIFY2(back, qPrintable(error));
@@ -264,7 +266,12 @@ private slots:
         row("112x128, 19,894 bytes", rawFile(112, 128), "");
         row("128x128, over the cap", rawFile(128, 128), "At 22,");
         row("120x128, just over", rawFile(120, 128), "At 21,");
-        row("not a spray", "GIF89a", "This is not");
+        row("not a spray", "WAD2", "This is not");
+        row("empty", "", "The file is empty.");
+        row("a PNG picture", "\x89PNG\r\n\x1a\n", "The file is a PNG picture, not a spray.");
+        row("a GIF picture", "GIF89a", "The file is a GIF picture, not a spray.");
+        row("one-colour, type 0x40", rawFile(16, 16, 256, "{LOGO", kOneColourType), "");
+        row("colour, type 0x43", rawFile(16, 16, 256, "{LOGO", kColourType), "");
 
         row("1,024 bytes", padTo(rawFile(1, 1), 1024), "");
         row("1,023 bytes", padTo(rawFile(1, 1), 1023), "At 1,023 bytes it is smaller");

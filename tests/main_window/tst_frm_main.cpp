@@ -82,6 +82,22 @@ bool makeEntry(const QString &entry)
     return tryWriteFile(entry, "data");
 }
 
+// Whether anything but the list's background shows in the middle of its height,
+// below the few rows a test lists.
+bool drawsInTheMiddle(QAbstractItemView *list)
+{
+    const QImage shown = list->viewport()->grab().toImage();
+    const QRgb background = list->palette().color(QPalette::Base).rgb();
+    const int middle = shown.height() / 2;
+    for (int y = middle - 10; y < middle + 10; ++y) {
+        for (int x = 0; x < shown.width(); ++x) {
+            if (shown.pixel(x, y) != background)
+                return true;
+        }
+    }
+    return false;
+}
+
 } // namespace
 
 class FrmMainTest : public QObject {
@@ -288,6 +304,8 @@ void FrmMainTest::sprayList_data()
         << QStringList{u"s.wad"_s, u"p|"_s, u"q.wad -> p"_s} << QStringList{u"s.wad"_s};
 #endif
     QTest::newRow("folder") << QStringList{u"s.wad"_s, u"f.wad/"_s} << QStringList{u"s.wad"_s};
+    // The empty list says how sprays get in, drawn over it, not as a row.
+    QTest::newRow("no sprays") << QStringList{u"notes.txt"_s, u"f.wad/"_s} << QStringList{};
 }
 
 void FrmMainTest::sprayList()
@@ -301,6 +319,8 @@ void FrmMainTest::sprayList()
 
     const auto window = openWindow();
     QCOMPARE(listedNames(*window), listed);
+    QCOMPARE(window->flbFiles->model()->rowCount(), listed.size());
+    QCOMPARE(drawsInTheMiddle(window->flbFiles), listed.isEmpty());
 }
 
 void FrmMainTest::modList_data()

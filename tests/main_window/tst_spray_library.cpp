@@ -21,6 +21,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QBuffer>
 #include <QComboBox>
 #include <QDialog>
 #include <QDialogButtonBox>
@@ -31,6 +32,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMimeData>
+#include <QPointer>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -71,6 +73,15 @@ QByteArray sprayFile(int width, int height, int seed = 0, QRgb ink = decal::kTra
     for (qsizetype i = 0; i < d.pixels.size(); ++i)
         d.pixels[i] = char((i + seed) % 256);
     return decal::encode(d);
+}
+
+QByteArray pngOf(const QImage &image)
+{
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "PNG");
+    return png;
 }
 
 QByteArray withWidth(QByteArray bytes, quint32 width)
@@ -158,6 +169,9 @@ private slots:
     void openFolders();
     void checkOpensForTheChosenMod();
     void previewShowsScalesAndMipLevels();
+    void previewCloses_data();
+    void previewCloses();
+    void renameFromSeenSprays();
     void mipLevels_data();
     void mipLevels();
     void checkMark_data();
@@ -242,7 +256,10 @@ void SprayLibraryTest::toolTip_data()
         << small + QByteArray(16, '\0') << false
         << u"The game would refuse it: The directory is not at the end of the file."_s;
     QTest::newRow("empty file") << QByteArray("") << false
-                                << u"The game would refuse it: This is not a WAD3 file."_s;
+                                << u"The game would refuse it: The file is empty."_s;
+    QTest::newRow("a picture named .wad")
+        << pngOf(QImage(8, 8, QImage::Format_RGB32)) << false
+        << u"The game would refuse it: The file is a PNG picture, not a spray."_s;
 }
 
 void SprayLibraryTest::toolTip()
@@ -299,6 +316,10 @@ void SprayLibraryTest::questionOnChange_data()
         << QByteArray("text") << Answer::No
         << u"big.wad is not a spray the game can show: This is not a WAD3 file. Install it "
            "anyway?"_s
+        << false;
+    QTest::newRow("empty, no")
+        << QByteArray("") << Answer::No
+        << u"big.wad is not a spray the game can show: The file is empty. Install it anyway?"_s
         << false;
 }
 
@@ -614,6 +635,10 @@ void SprayLibraryTest::contextMenu_data()
                + folders;
     QTest::newRow("Shift+F10") << u"Shift+F10"_s << u"a.wad"_s << onRow;
     QTest::newRow("Menu key") << u"Menu key"_s << u"a.wad"_s << onRow;
+    QStringList onPicture = onRow;
+    onPicture.insert(4, u"Make a spray from this picture..."_s);
+    QTest::newRow("right click on a picture named .wad")
+        << u"mouse on c.wad"_s << u"c.wad"_s << onPicture;
 }
 
 void SprayLibraryTest::contextMenu()
@@ -623,6 +648,7 @@ void SprayLibraryTest::contextMenu()
     QFETCH(QStringList, entries);
     QVERIFY(tryWriteFile(u"a.wad"_s, sprayFile(64, 64)));
     QVERIFY(tryWriteFile(u"b.wad"_s, sprayFile(64, 64)));
+    QVERIFY(tryWriteFile(u"c.wad"_s, pngOf(QImage(8, 8, QImage::Format_RGB32))));
     const auto window = openWindow();
     FileListBox *list = window->flbFiles;
     QVERIFY(list->select(u"a.wad"_s));
@@ -708,6 +734,53 @@ void SprayLibraryTest::previewShowsScalesAndMipLevels()
                                  u"Plain palette, 4×: 256x128"_s, u"64 × 32: 64x32"_s,
                                  u"32 × 16: 32x16"_s, u"16 × 8: 16x8"_s, u"8 × 4: 8x4"_s}));
     preview->close();
+}
+
+void SprayLibraryTest::previewCloses_data()
+{
+    QTest::addColumn<QString>("how");
+    QTest::newRow("Close") << u"Close"_s;
+    QTest::newRow("Esc") << u"Esc"_s;
+    QTest::newRow("Ctrl+W") << u"Ctrl+W"_s;
+}
+
+void SprayLibraryTest::previewCloses()
+{
+    QFETCH(QString, how);
+    QVERIFY(tryWriteFile(u"s.wad"_s, sprayFile(64, 32)));
+    const auto window = openWindow();
+    QPointer<tagswap::SprayPreview> preview =
+        tagswap::showSprayPreview(inWork(u"s.wad"_s), window.get());
+    QVERIFY(QTest::qWaitForWindowExposed(preview));
+    preview->activateWindow();
+
+    if (how == u"Close")
+        preview->findChild<QDialogButtonBox *>()->button(QDialogButtonBox::Close)->click();
+    else if (how == u"Esc")
+        QTest::keyClick(preview, Qt::Key_Escape);
+    else
+        QTest::keyClick(preview, Qt::Key_W, Qt::ControlModifier);
+
+    QTRY_VERIFY(preview.isNull());
+}
+
+// Rename... in Sprays seen in game edits the name where every spray is renamed.
+void SprayLibraryTest::renameFromSeenSprays()
+{
+    QVERIFY(tryWriteFile(u"a.wad"_s, sprayFile(64, 64)));
+    QVERIFY(tryWriteFile(u"seen-1.wad"_s, sprayFile(64, 64, 1)));
+    const auto window = openWindow();
+
+    window->sprayActions()->renameInList(u"seen-1.wad"_s);
+    QCOMPARE(window->flbFiles->fileName(), u"seen-1.wad"_s);
+    auto *editor = window->flbFiles->findChild<QLineEdit *>();
+    QVERIFY(editor && editor->isVisible());
+    QCOMPARE(editor->text(), u"seen-1.wad"_s);
+    QVERIFY(m_platform.messages.isEmpty());
+
+    window->sprayActions()->renameInList(u"gone.wad"_s);
+    QCOMPARE(m_platform.messages.size(), 1);
+    QCOMPARE(m_platform.messages.first().text, u"gone.wad is no longer in the spray folder."_s);
 }
 
 // The decoder's smaller copies are the file's own, not made again from the picture.

@@ -174,8 +174,8 @@ private slots:
             u"is not a cache of the game (no HPAK header)."_s);
         QTest::newRow("the header cut short") << sound.left(11) << QStringList{} << 0
                                               << u"is not a cache of the game (no HPAK header)."_s;
-        QTest::newRow("empty") << QByteArray() << QStringList{} << 0
-                               << u"is not a cache of the game (no HPAK header)."_s;
+        QTest::newRow("empty, as a cache of nothing")
+            << QByteArray() << QStringList{} << 0 << QString();
         row("version 2", {{sprayA}, "HPAK", 2}, {}, 0,
             u"is a cache of version 2; the game writes version 1."_s);
         row("version 0", {{sprayA}, "HPAK", 0}, {}, 0, u"is a cache of version 0"_s);
@@ -396,7 +396,7 @@ private slots:
                               md5Hex(kSprayC) + u"  96x64 colour, 9016 bytes"_s,
                               u"3 sprays, 1 entries that are not sprays"_s};
         const QString usage = u"tagswap-spray: seen takes exactly one PATH. See tagswap-spray "
-                              "--help."_s;
+                              "seen --help."_s;
         QTest::newRow("a mod folder") << QStringList{u"valve"_s} << 0 << all << QString();
         QTest::newRow("a cache file")
             << QStringList{u"valve/custom.hpk"_s} << 0 << all << QString();

@@ -10,7 +10,9 @@
 #include <QApplication>
 #include <QLabel>
 #include <QListView>
+#include <QMenu>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -56,6 +58,20 @@ QPushButton *addButton(QWidget &window)
     return add && add->text() == u"Add to my sprays" ? add : nullptr;
 }
 
+// The part of a thumbnail the spray covers: it is drawn over the wall, so wholly opaque.
+QSize drawnSize(const QPixmap &picture)
+{
+    const QImage image = picture.toImage().convertToFormat(QImage::Format_ARGB32);
+    QRect covered;
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x) {
+            if (qAlpha(image.pixel(x, y)) != 0)
+                covered |= QRect(x, y, 1, 1);
+        }
+    }
+    return covered.size();
+}
+
 void choose(SeenSpraysWindow &window, const QList<int> &rows)
 {
     QListView *list = listOf(window);
@@ -76,10 +92,12 @@ class TestSeenSpraysWindow : public QObject {
     QString sprays() const { return m_folder->filePath(u"sprays"_s); }
     QString inSprays(const QString &name) const { return sprays() + u'/' + name; }
 
-    std::unique_ptr<SeenSpraysWindow> open(const QString &mod = u"valve"_s)
+    std::unique_ptr<SeenSpraysWindow> open(const QString &mod = u"valve"_s,
+                                           const QString &gameDirectory = u"{game}"_s)
     {
         return std::unique_ptr<SeenSpraysWindow>(
-            tagswap::showSeenSprays(m_platform, game(), mod, sprays(), nullptr));
+            tagswap::showSeenSprays(m_platform, QString(gameDirectory).replace(u"{game}"_s, game()),
+                                    mod, sprays(), nullptr));
     }
 
 private slots:
@@ -105,6 +123,7 @@ private slots:
         QTest::addColumn<QString>("message"); // empty: no message box
         QTest::addColumn<QString>("mineIs");  // how "my own.wad" holds mine: empty for a copy
         QTest::addColumn<QString>("mod");
+        QTest::addColumn<QString>("gameDirectory"); // {game}: the test's game folder
 
         const QByteArray sound =
             Hpk{{{kSprayA}, {kSprayB}, {kSprayA}, {"a model", 2}, {kSprayC}}}.build();
@@ -112,15 +131,25 @@ private slots:
         const auto row = [](const char *name, const QByteArray &cache, const QByteArray &mine,
                             const QStringList &rows, const QString &text,
                             const QString &message = {}, const QString &mineIs = {},
-                            const QString &mod = u"valve"_s) {
-            QTest::newRow(name) << cache << mine << rows << text << message << mineIs << mod;
+                            const QString &mod = u"valve"_s,
+                            const QString &gameDirectory = u"{game}"_s) {
+            QTest::newRow(name) << cache << mine << rows << text << message << mineIs << mod
+                                << gameDirectory;
         };
+        // Every spray at the one scale the text gives, the largest at which all fit.
         row("three sprays, one twice", sound, {}, {kRowA, kRowB, kRowC},
-            u"3 sprays that players showed you in valve."_s);
+            u"3 sprays that players showed you in valve, each drawn at 1×."_s);
+        row("two small sprays", Hpk{{{kSprayA}, {kSprayB}}}.build(), {}, {kRowA, kRowB},
+            u"2 sprays that players showed you in valve, each drawn at 2×."_s);
         row("one in my sprays", sound, kSprayB, {kRowA, kRowB + kMine, kRowC}, u"3 sprays"_s);
         row("one spray", Hpk{{{kSprayC}}}.build(), {}, {kRowC}, u"One spray that"_s);
         row("no cache", {}, {}, {}, none);
         row("a cache without sprays", Hpk{{{"a sound", 0}}}.build(), {}, {}, none);
+        row("an empty cache", "", {}, {}, none);
+        row("no Half-Life directory set", sound, {}, {},
+            u"Set the Half-Life directory in Settings first."_s, {}, {}, u"valve"_s, QString());
+        row("a mod folder that is not there", sound, {}, {}, u"{game} has no mod folder cstrike."_s,
+            {}, {}, u"cstrike"_s);
         row("damaged", Hpk{{{kSprayA}, {kSprayB, 3, 1 << 20}}}.build(), {}, {kRowA}, u"One spray"_s,
             u"custom.hpk has entry 2 outside the file."_s);
         row("not a cache", "HPAK", {}, {}, none,
@@ -146,6 +175,8 @@ private slots:
         QFETCH(QString, message);
         QFETCH(QString, mineIs);
         QFETCH(QString, mod);
+        QFETCH(QString, gameDirectory);
+        text.replace(u"{game}"_s, game());
         if (!cache.isNull())
             QVERIFY(tryWriteFile(game() + u"/valve/custom.hpk"_s, cache));
         const QString tempdecal = game() + u"/valve/tempdecal.wad"_s;
@@ -159,7 +190,7 @@ private slots:
         QVERIFY2(!code, code.message().c_str());
         const QStringList before = tagswap::testing::snapshot(m_folder->path());
 
-        const auto window = open(mod);
+        const auto window = open(mod, gameDirectory);
 
         QCOMPARE(window->windowTitle(), u"Sprays seen in game"_s);
         QCOMPARE(rowsOf(*window), rows);
@@ -173,10 +204,18 @@ private slots:
                      qPrintable(m_platform.messages[0].text));
             QCOMPARE(m_platform.messages[0].owner, window.get());
         }
-        // Each row drawn as the game shows it, at a size that fits the list.
+        // Each row drawn as the game shows it, at the scale the window gives.
+        const int scale = QRegularExpression(u"drawn at (\\d)×"_s).match(shown).captured(1).toInt();
         for (int row = 0; row < rows.size(); ++row) {
             const auto picture = listOf(*window)->model()->index(row, 0).data(Qt::DecorationRole);
-            QVERIFY(!picture.value<QPixmap>().isNull());
+            // The tooltip describes the spray as the spray list's does.
+            const QString tip =
+                listOf(*window)->model()->index(row, 0).data(Qt::ToolTipRole).toString();
+            QVERIFY2(tip.startsWith(rows[row].section(u'\n', 0, 1).replace(u'\n', u", "_s)),
+                     qPrintable(tip));
+            const QStringList sides = rows[row].section(u',', 0, 0).split(u" × "_s);
+            QCOMPARE(drawnSize(picture.value<QPixmap>()),
+                     QSize(sides.value(0).toInt(), sides.value(1).toInt()) * scale);
         }
         QVERIFY(!addButton(*window)->isEnabled());
         QCOMPARE(tagswap::testing::snapshot(m_folder->path()), before);
@@ -190,7 +229,14 @@ private slots:
         QVERIFY(tryWriteFile(inSprays(seenName(kSprayC)), "other bytes"));
         const auto window = open();
         QSignalSpy added(window.get(), &SeenSpraysWindow::added);
+        QSignalSpy rename(window.get(), &SeenSpraysWindow::renameRequested);
+        auto *written = window->findChild<QLabel *>(u"written"_s);
+        auto *renameButton = window->findChild<QPushButton *>(u"rename"_s);
+        QVERIFY(!written->isVisible() && !renameButton->isVisible());
 
+        // Only a spray the folder lacks gives Add something to do.
+        choose(*window, {1});
+        QVERIFY(!addButton(*window)->isEnabled());
         choose(*window, {2, 0});
         QVERIFY(addButton(*window)->isEnabled());
         addButton(*window)->click();
@@ -202,15 +248,48 @@ private slots:
         QCOMPARE(added.size(), 1);
         QCOMPARE(added[0][0].toString(), secondC);
         QCOMPARE(rowsOf(*window), (QStringList{kRowA + kMine, kRowB + kMine, kRowC + kMine}));
+        QVERIFY(!addButton(*window)->isEnabled());
+        // One line names the files written, and each can be renamed.
+        QCOMPARE(written->text(), u"Added %1 and %2."_s.arg(seenName(kSprayA), secondC));
+        QVERIFY(written->isVisible() && renameButton->isVisible());
+        QStringList offered;
+        for (const QAction *action : renameButton->menu()->actions())
+            offered << action->text();
+        QCOMPARE(offered, (QStringList{seenName(kSprayA), secondC}));
+        renameButton->menu()->actions().at(1)->trigger();
+        QCOMPARE(rename.size(), 1);
+        QCOMPARE(rename[0][0].toString(), secondC);
 
         // Those already there are not copied again: the one to choose is where it is.
         choose(*window, {1, 2});
         const QStringList before = tagswap::testing::snapshot(sprays());
-        addButton(*window)->click();
+        window->addSelected();
         QCOMPARE(tagswap::testing::snapshot(sprays()), before);
         QCOMPARE(added.size(), 2);
         QCOMPARE(added[1][0].toString(), secondC);
         QVERIFY(m_platform.messages.isEmpty());
+    }
+
+    // A chosen spray keeps its colours; a frame round it shows the choice.
+    void choiceIsAFrame()
+    {
+        QVERIFY(tryWriteFile(game() + u"/valve/custom.hpk"_s, Hpk{{{kSprayA}}}.build()));
+        const auto window = open();
+        QListView *list = listOf(*window);
+        const QRect cell = list->visualRect(list->model()->index(0, 0));
+        const QImage before = list->viewport()->grab().toImage();
+        choose(*window, {0});
+        const QImage after = list->viewport()->grab().toImage();
+
+        const QRect picture =
+            list->visualRect(list->model()->index(0, 0)).adjusted(8, 8, -8, -cell.height() / 2);
+        for (int y = picture.top(); y <= picture.bottom(); y += 4) {
+            for (int x = picture.left(); x <= picture.right(); x += 4)
+                QCOMPARE(after.pixel(x, y), before.pixel(x, y));
+        }
+        const QColor highlight = list->palette().color(QPalette::Highlight);
+        QCOMPARE(QColor(after.pixel(cell.center().x(), cell.top() + 1)), highlight);
+        QCOMPARE(QColor(after.pixel(cell.left() + 1, cell.center().y())), highlight);
     }
 };
 

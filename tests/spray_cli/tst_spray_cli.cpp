@@ -113,6 +113,7 @@ private slots:
         QVERIFY(writeFile(path(QStringLiteral("good.wad")), goodSpray()));
         QVERIFY(writeFile(path(QStringLiteral("cut.wad")), goodSpray().left(3000)));
         QVERIFY(writeFile(path(QStringLiteral("taken.wad")), "keep me"));
+        QVERIFY(writeFile(path(QStringLiteral("empty.png")), ""));
         QVERIFY(QDir(m_dir->path()).mkpath(QStringLiteral("game/valve")));
         QVERIFY(writeFile(path(QStringLiteral("game/hl.exe")), "MZ"));
         QVERIFY(QDir(m_dir->path()).mkpath(QStringLiteral("nogame/valve")));
@@ -150,15 +151,20 @@ private slots:
         QTest::addColumn<int>("status");
         QTest::addColumn<QString>("written"); // a file the command must have written
         QTest::addColumn<QString>("said");    // the one line on stderr, when it matters
+        QTest::addColumn<QString>("out");     // all of stdout, when it matters (not null)
 
         const auto row = [](const char *name, const QStringList &args, int status,
-                            const QString &written = {}, const QString &said = {}) {
-            QTest::newRow(name) << args << status << written << said;
+                            const QString &written = {}, const QString &said = {},
+                            const QString &out = {}) {
+            QTest::newRow(name) << args << status << written << said << out;
         };
         const QString pic = QStringLiteral("picture.png");
-        row("no command", {}, 2);
+        row("no command", {}, 2, {},
+            QStringLiteral("a COMMAND is needed. See tagswap-spray --help."));
         row("unknown command", {QStringLiteral("paint")}, 2);
-        row("unknown option", {QStringLiteral("make"), pic, QStringLiteral("--colourful")}, 2);
+        // A mistake in a command points at that command's own help.
+        row("unknown option", {QStringLiteral("make"), pic, QStringLiteral("--colourful")}, 2, {},
+            QStringLiteral("Unknown option 'colourful'. See tagswap-spray make --help."));
         row("help", {QStringLiteral("--help")}, 0);
         row("help of a command", {QStringLiteral("make"), QStringLiteral("--help")}, 0);
         row("help-all", {QStringLiteral("--help-all")}, 0);
@@ -193,7 +199,10 @@ private slots:
             0, QStringLiteral("icon.wad"));
         row("unknown scaler",
             {QStringLiteral("make"), pic, QStringLiteral("--scaler"), QStringLiteral("blurry")}, 2);
-        row("make without an image", {QStringLiteral("make")}, 2);
+        row("make without an image", {QStringLiteral("make")}, 2, {},
+            QStringLiteral("make takes exactly one IMAGE. See tagswap-spray make --help."));
+        row("make of an empty file", {QStringLiteral("make"), QStringLiteral("empty.png")}, 1, {},
+            QStringLiteral("empty.png is empty."));
         row("make two images", {QStringLiteral("make"), pic, pic}, 2);
         row("size the game refuses",
             {QStringLiteral("make"), pic, QStringLiteral("--size"), QStringLiteral("128x128")}, 2);
@@ -253,12 +262,13 @@ private slots:
         row("info", {QStringLiteral("info"), QStringLiteral("good.wad")}, 0);
         row("info of a refused file",
             {QStringLiteral("info"), QStringLiteral("good.wad"), QStringLiteral("cut.wad")}, 1);
-        row("info of a missing file", {QStringLiteral("info"), QStringLiteral("absent.wad")}, 1);
+        row("info of a missing file", {QStringLiteral("info"), QStringLiteral("absent.wad")}, 1, {},
+            QStringLiteral("absent.wad does not exist."), QStringLiteral(""));
         row("info without a file", {QStringLiteral("info")}, 2);
         row("preview",
             {QStringLiteral("preview"), QStringLiteral("good.wad"), QStringLiteral("-o"),
              QStringLiteral("p.png")},
-            0, QStringLiteral("p.png"));
+            0, QStringLiteral("p.png"), {}, QStringLiteral("wrote p.png, 64x64 pixels"));
         row("preview without gamma, scaled",
             {QStringLiteral("preview"), QStringLiteral("good.wad"), QStringLiteral("-o"),
              QStringLiteral("p.png"), QStringLiteral("--scale"), QStringLiteral("3"),
@@ -373,6 +383,7 @@ private slots:
         QFETCH(int, status);
         QFETCH(QString, written);
         QFETCH(QString, said);
+        QFETCH(QString, out);
         const Run r = run(arguments);
         QCOMPARE(r.status, status);
         // A failure is one line of ours on stderr, whatever the decoders said; success
@@ -382,6 +393,8 @@ private slots:
         QVERIFY(status == 0 || lines.last().startsWith(QLatin1String("tagswap-spray: ")));
         if (!said.isEmpty())
             QCOMPARE(lines.value(0).trimmed(), QStringLiteral("tagswap-spray: ") + said);
+        if (!out.isNull())
+            QCOMPARE(outLines(r).join(u'\n'), out);
         if (status != 0)
             QCOMPARE(readAll(path(QStringLiteral("taken.wad"))), QByteArray("keep me"));
         if (written.endsWith(QLatin1String(".wad")))
@@ -531,6 +544,38 @@ private slots:
                                        QStringLiteral("game-not-running=ok")}));
     }
 
+    // Each command's help names the program as it is typed and says what every
+    // argument is; the commands are the ones the program's own help lists.
+    void helpOfEveryCommand()
+    {
+        const Run top = run({QStringLiteral("--help")});
+        QStringList commands;
+        bool listing = false;
+        for (const QString &line : outLines(top)) {
+            if (listing && line.startsWith(QLatin1String("  ")))
+                commands << line.trimmed().section(u' ', 0, 0);
+            else
+                listing = line == u"Commands:";
+        }
+        QVERIFY(commands.size() >= 5);
+        QList<QStringList> helps{{QStringLiteral("--help")}};
+        for (const QString &command : std::as_const(commands))
+            helps << QStringList{command, QStringLiteral("--help")};
+        for (const QStringList &arguments : std::as_const(helps)) {
+            const Run r = run(arguments);
+            const QStringList lines = outLines(r);
+            QVERIFY2(lines.value(0).startsWith(QLatin1String("Usage: tagswap-spray [options] ")),
+                     qPrintable(lines.value(0)));
+            const qsizetype at = lines.indexOf(QStringLiteral("Arguments:"));
+            QVERIFY(at > 0);
+            for (const QString &line : lines.mid(at + 1)) {
+                // A bare word is an argument without its description.
+                if (!line.startsWith(QLatin1String("    ")))
+                    QVERIFY2(line.trimmed().contains(u' '), qPrintable(line));
+            }
+        }
+    }
+
     void version()
     {
         const Run r = run({QStringLiteral("--version")});
@@ -553,6 +598,9 @@ private slots:
                      QStringLiteral("--one-colour"), QStringLiteral("000000")})
                     .status
                 == 0);
+        // Written with the type the game gives its own one-colour logos, and taken.
+        QCOMPARE(readAll(path(QStringLiteral("picture.wad"))).right(32).at(12),
+                 decal::kOneColourType);
         const Run r = run({QStringLiteral("info"), QStringLiteral("--json"),
                            QStringLiteral("good.wad"), QStringLiteral("picture.wad"),
                            QStringLiteral("cut.wad"), QStringLiteral("absent.wad")});

@@ -505,30 +505,55 @@ private slots:
 
     // Blending happens in linear light: black and white lines make a light grey, not the
     // middle value; a plain colour comes through unchanged, even a pixel and a half from a
-    // dark line (a ringing kernel would lighten it there).
+    // dark line (a ringing kernel would lighten it there), or enlarged smoothly beside
+    // another colour (one that rings bands it): the part flat holds one palette entry.
     void coloursThroughLinearLight_data()
     {
         QTest::addColumn<QImage>("image");
-        QTest::addColumn<int>("grey");
+        QTest::addColumn<QRgb>("colour");
+        QTest::addColumn<int>("scaler");
+        QTest::addColumn<QRect>("flat");
         QImage lines = filled(QSize(224, 224), qRgb(0, 0, 0));
         for (int x = 0; x < 224; x += 2)
             QPainter(&lines).fillRect(x, 0, 1, 224, Qt::white);
         QImage besideLine = filled(QSize(448, 448), qRgb(128, 128, 128));
         QPainter(&besideLine).fillRect(231, 0, 2, 448, Qt::black);
-        QTest::newRow("plain mid grey") << filled(QSize(300, 300), qRgb(128, 128, 128)) << 128;
-        QTest::newRow("black and white lines halved") << lines << 188;
-        QTest::newRow("mid grey beside a thin dark line") << besideLine << 128;
+        QImage redUnderBlue = filled(QSize(16, 16), qRgb(255, 0, 0));
+        QPainter(&redUnderBlue).fillRect(0, 0, 16, 1, Qt::blue);
+        const int automatic = int(Scaler::Automatic);
+        const QRect centre(56, 56, 1, 1);
+        QTest::newRow("plain mid grey") << filled(QSize(300, 300), qRgb(128, 128, 128))
+                                        << qRgb(128, 128, 128) << automatic << centre;
+        QTest::newRow("black and white lines halved")
+            << lines << qRgb(188, 188, 188) << automatic << centre;
+        QTest::newRow("mid grey beside a thin dark line")
+            << besideLine << qRgb(128, 128, 128) << automatic << centre;
+        // Two picture rows (14 spray rows) below the blue one, nothing of it is left.
+        QTest::newRow("red below a blue row, enlarged smoothly")
+            << redUnderBlue << qRgb(255, 0, 0) << int(Scaler::Smooth) << QRect(0, 14, 112, 98);
     }
     void coloursThroughLinearLight()
     {
         QFETCH(QImage, image);
-        QFETCH(int, grey);
+        QFETCH(QRgb, colour);
+        QFETCH(int, scaler);
+        QFETCH(QRect, flat);
         SprayOptions options;
         options.size = *parseSizeChoice(QStringLiteral("112x112"));
+        options.scaler = Scaler(scaler);
         const auto d = makeSpray(loaded(image), options);
         QVERIFY(d);
-        const QRgb shown = d->palette[quint8(d->pixels[56 * 112 + 56])];
-        QVERIFY2(std::abs(qRed(shown) - grey) <= 2, qPrintable(QString::number(shown, 16)));
+        const auto indexAt = [&](int x, int y) { return quint8(d->pixels[y * 112 + x]); };
+        const quint8 index = indexAt(flat.left(), flat.top());
+        for (int y = flat.top(); y <= flat.bottom(); ++y) {
+            for (int x = flat.left(); x <= flat.right(); ++x)
+                QVERIFY2(indexAt(x, y) == index, qPrintable(QStringLiteral("%1,%2").arg(x).arg(y)));
+        }
+        const QRgb shown = d->palette[index];
+        QVERIFY2(std::abs(qRed(shown) - qRed(colour)) <= 2
+                     && std::abs(qGreen(shown) - qGreen(colour)) <= 2
+                     && std::abs(qBlue(shown) - qBlue(colour)) <= 2,
+                 qPrintable(QString::number(shown, 16)));
     }
 
     // A small picture fills the canvas under each fit; sharp copies its pixels as blocks,

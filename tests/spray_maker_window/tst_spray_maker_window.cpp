@@ -12,6 +12,7 @@
 #include <QDialogButtonBox>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMimeData>
@@ -76,6 +77,7 @@ private slots:
         QVERIFY(m_folder->isValid());
         QVERIFY(QDir(m_folder->path()).mkdir(QStringLiteral("sprays")));
         m_platform = RecordingPlatform();
+        SprayMakerWindow::forgetKeptOptions();
     }
     void cleanup() { m_folder.reset(); }
 
@@ -116,7 +118,7 @@ private slots:
         if (!name.isEmpty())
             window.findChild<QLineEdit *>(QStringLiteral("nameEdit"))->setText(name);
         QVERIFY(waitForPreview(window));
-        const auto *preview = window.findChild<QLabel *>(QStringLiteral("previewDouble"));
+        const auto *preview = window.findChild<QLabel *>(QStringLiteral("previewGame"));
         QCOMPARE(preview->pixmap().size(), expected * 2);
 
         QSignalSpy saved(&window, &SprayMakerWindow::saved);
@@ -133,6 +135,8 @@ private slots:
         QCOMPARE(QSize(spray->width, spray->height), expected);
         QCOMPARE(spray->isColourSpray(), !oneColour);
         QVERIFY(m_platform.messages.isEmpty());
+        QCOMPARE(window.findChild<QLabel *>(QStringLiteral("statusLabel"))->text(),
+                 QStringLiteral("Saved %1 in the spray folder.").arg(QFileInfo(path).fileName()));
     }
 
     // An icon fills the spray: sharp keeps its two colours, smooth blends them, and the
@@ -215,8 +219,50 @@ private slots:
         QCOMPARE(window.findChild<QLineEdit *>(QStringLiteral("nameEdit"))->text(),
                  QStringLiteral("two"));
         QVERIFY(waitForPreview(window));
-        QCOMPARE(window.findChild<QLabel *>(QStringLiteral("previewActual"))->pixmap().size(),
-                 QSize(224, 64)); // enlarged to the largest spray of its shape
+        QCOMPARE(window.findChild<QLabel *>(QStringLiteral("previewGame"))->pixmap().size(),
+                 QSize(448, 128)); // enlarged to the largest spray of its shape, shown at 2x
+        // The picture beside it, enlarged only by whole pixels up to a spray's largest side.
+        QCOMPARE(window.findChild<QLabel *>(QStringLiteral("previewPicture"))->pixmap().size(),
+                 QSize(200, 50));
+    }
+
+    // Neither a picture's shape nor its name moves the window's edges.
+    void widthStaysAsPicturesLoad()
+    {
+        SprayMakerWindow window(
+            m_platform, sprays(),
+            writePicture(m_folder->filePath(QStringLiteral("one.png")), QSize(16, 16)));
+        window.show();
+        QVERIFY(waitForPreview(window));
+        const int width = window.width();
+        // As long as names from cameras and downloads get, and longer than the window.
+        const QString longName =
+            QStringLiteral("a picture with a long name ").repeated(7) + QStringLiteral(".png");
+        window.openImage(writePicture(m_folder->filePath(longName), QSize(900, 100)));
+        QVERIFY(waitForPreview(window));
+        QCoreApplication::processEvents();
+        QCOMPARE(window.width(), width);
+    }
+
+    // The next window starts with the options this one was left with, but no picture.
+    void optionsKeptForTheNextWindow()
+    {
+        const QString image =
+            writePicture(m_folder->filePath(QStringLiteral("ball.png")), QSize(300, 300));
+        {
+            SprayMakerWindow window(m_platform, sprays(), image);
+            auto *size = window.findChild<QComboBox *>(QStringLiteral("sizeBox"));
+            size->setCurrentIndex(size->findData(QStringLiteral("64x64")));
+            window.findChild<QCheckBox *>(QStringLiteral("oneColourBox"))->setChecked(true);
+            window.findChild<QSlider *>(QStringLiteral("ditherSlider"))->setValue(40);
+            QVERIFY(waitForPreview(window));
+        }
+        SprayMakerWindow next(m_platform, sprays());
+        QCOMPARE(next.findChild<QComboBox *>(QStringLiteral("sizeBox"))->currentData().toString(),
+                 QStringLiteral("64x64"));
+        QVERIFY(next.findChild<QCheckBox *>(QStringLiteral("oneColourBox"))->isChecked());
+        QCOMPARE(next.findChild<QSlider *>(QStringLiteral("ditherSlider"))->value(), 40);
+        QCOMPARE(next.findChild<QLineEdit *>(QStringLiteral("nameEdit"))->text(), QString());
     }
 
     // Settings changed faster than the worker: only the last one is shown and saved.
@@ -275,7 +321,8 @@ private slots:
         QVERIFY(waitForPreview(window));
         const QString status = window.findChild<QLabel *>(QStringLiteral("statusLabel"))->text();
         QVERIFY2(status.startsWith(name) && status.contains(fault), qPrintable(status));
-        QVERIFY(window.findChild<QLabel *>(QStringLiteral("previewActual"))->pixmap().isNull());
+        QVERIFY(window.findChild<QLabel *>(QStringLiteral("previewGame"))->pixmap().isNull());
+        QVERIFY(window.findChild<QLabel *>(QStringLiteral("previewPicture"))->pixmap().isNull());
         QVERIFY(!saveButton(window)->isEnabled());
         saveButton(window)->click();
         QCOMPARE(QDir(sprays()).entryList(QDir::Files), QStringList());
