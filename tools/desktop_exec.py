@@ -3,7 +3,7 @@
 
     desktop_exec.py ENTRY
 
-Read as a menu reads it, by the Desktop Entry Specification: first the
+Read as a desktop menu reads it (freedesktop.org desktop entries): first the
 string escapes of the value, then the quoting of the arguments. A field code
 (%f, %u...) is refused: Tagswap's entry passes no file to the program.
 """

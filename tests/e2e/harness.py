@@ -543,6 +543,38 @@ class SessionTestCase(unittest.TestCase):
         self.apps.append(app)
         return app
 
+    def popup_menu(self, open_menu):
+        """Runs open_menu and returns the popup menu it shows: Qt leaves popups out of
+        the application's children, so the menu is caught as it appears."""
+        from gi.repository import GLib
+        shown = []
+
+        def on_showing(event):
+            if event.detail1 and event.source.get_role_name() == "popup menu":
+                shown.append(event.source)
+        listener = Atspi.EventListener.new(on_showing)
+        listener.register("object:state-changed:showing")
+        try:
+            open_menu()
+            context = GLib.MainContext.default()
+
+            def caught():
+                while context.iteration(False):
+                    pass
+                return shown[-1] if shown else None
+            return wait_until(caught, "the context menu")
+        finally:
+            listener.deregister("object:state-changed:showing")
+
+    def choose_in_list_menu(self, main, main_xid, entry):
+        """Opens the spray list's context menu from the keyboard, as a person
+        would, and chooses entry in it."""
+        def open_menu():
+            self.session.focus(main_xid)
+            self.session.click(find(main, "list"))
+            self.session.key("shift+F10")
+        find(self.popup_menu(open_menu), "menu item", entry).get_action_iface().do_action(0)
+
     def lacks_right(self, reason):
         """Skips a test that this account may not set up (mount, chattr). CI
         runs as root and must run them all: there it fails instead."""

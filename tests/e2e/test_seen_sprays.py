@@ -8,7 +8,6 @@ import shutil
 from pathlib import Path
 
 import harness
-import test_spray_maker
 from harness import SessionTestCase, find, find_all, has_state, wait_until
 
 DEMO = Path(__file__).resolve().parents[2] / "demo"
@@ -16,7 +15,6 @@ DEMO = Path(__file__).resolve().parents[2] / "demo"
 
 class SeenSprays(SessionTestCase):
     # The context menu is caught as the spray maker's test catches it.
-    popup_menu = test_spray_maker.MakeSpray.popup_menu
 
     def seen_item(self, app, size):
         """The row of the window's list whose spray is of this size."""
@@ -32,13 +30,7 @@ class SeenSprays(SessionTestCase):
         self.sandbox.write_settings(BeenRun="True", HLDir=game)
         app = self.start()
         main, main_xid = app.window("Tagswap Beta")
-
-        def open_menu():
-            self.session.focus(main_xid)
-            self.session.click(find(main, "list"))
-            self.session.key("shift+F10")
-        menu = self.popup_menu(open_menu)
-        find(menu, "menu item", "Sprays seen in game...").get_action_iface().do_action(0)
+        self.choose_in_list_menu(main, main_xid, "Sprays seen in game...")
 
         window, _ = app.window("Sprays seen in game")
         rows = [row.get_name() for row in find_all(find(window, "list"), "list item")]

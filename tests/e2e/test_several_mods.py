@@ -8,7 +8,6 @@ import stat
 from pathlib import Path
 
 import harness
-import test_spray_maker
 from harness import SessionTestCase, find, find_all, has_state, wait_until
 
 DEMO = Path(__file__).resolve().parents[2] / "demo"
@@ -17,7 +16,6 @@ TITLE = "Install in several mods"
 
 class SeveralMods(SessionTestCase):
     # The context menu is caught as the spray maker's test catches it.
-    popup_menu = test_spray_maker.MakeSpray.popup_menu
 
     def checks(self, app):
         """(name, checked) of each mod's check box, in order."""

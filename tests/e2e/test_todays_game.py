@@ -11,7 +11,7 @@ from pathlib import Path
 
 import harness
 import test_spray_maker
-from harness import (SessionTestCase, find, find_all, read_recording, recording_program, showing,
+from harness import (SessionTestCase, find_all, read_recording, recording_program, showing,
                      text_of, wait_until)
 
 DEMO = Path(__file__).resolve().parents[2] / "demo"
@@ -168,7 +168,6 @@ class SteamInstall(SessionTestCase):
 
 
 class CheckTheSprayInGame(SessionTestCase):
-    popup_menu = test_spray_maker.MakeSpray.popup_menu
 
     def check(self, game):
         """tagswap-spray check's exit status on the game's valve."""
@@ -188,13 +187,7 @@ class CheckTheSprayInGame(SessionTestCase):
         self.assertEqual(self.check(game), 1)
         app = self.start()
         main, main_xid = app.window("Tagswap Beta")
-
-        def open_menu():
-            self.session.focus(main_xid)
-            self.session.click(find(main, "list"))
-            self.session.key("shift+F10")
-        menu = self.popup_menu(open_menu)
-        find(menu, "menu item", "Check the spray in game...").get_action_iface().do_action(0)
+        self.choose_in_list_menu(main, main_xid, "Check the spray in game...")
 
         def marks():
             window, _ = app.window("Check the spray in game")
